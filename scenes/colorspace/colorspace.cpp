@@ -1,0 +1,64 @@
+// Every pixel of the smoothed picture as a point in RGB space, joined in
+// pixel order into one line strip, with fading colour axes.
+#include <GL/gl.h>
+
+#include "viewer.h"
+
+namespace {
+
+// A colour value v in 0..255 lands at offset + scale * v.
+constexpr float cubeOffset[3] = {-0.3f, -0.3f, -0.2f};
+constexpr float cubeScale = 0.002f;
+// On top of the cube's scale: an axis of length 100 reaches 40 units out,
+// far past the picture before it fades out.
+constexpr float axisScale = 200;
+constexpr float axisLength = 100;
+
+void drawAxis(float red, float green, float blue) {
+    glColor4f(red, green, blue, 1);
+    glVertex3f(0, 0, 0);
+    glColor4f(red, green, blue, 0);
+    glVertex3f(red * axisLength, green * axisLength, blue * axisLength);
+}
+
+void drawScene(Viewer& viewer) {
+    glTranslatef(cubeOffset[0], cubeOffset[1], cubeOffset[2]);
+    glScalef(cubeScale, cubeScale, cubeScale);
+
+    glBegin(GL_LINE_STRIP);
+    for (int y = 0; y < frameHeight; ++y) {
+        for (int x = 0; x < frameWidth; ++x) {
+            const std::uint8_t* p = imagePixel(smoothedImage, y, x);
+            glColor4f(byteColor(p[0]), byteColor(p[1]), byteColor(p[2]), 1);
+            glVertex3f(p[0], p[1], p[2]);
+        }
+    }
+    glEnd();
+
+    if (viewer.showAxes) {
+        glScalef(axisScale, axisScale, axisScale);
+        glBegin(GL_LINES);
+        drawAxis(1, 0, 0);
+        drawAxis(0, 1, 0);
+        drawAxis(0, 0, 1);
+        glEnd();
+    }
+}
+
+void onSpaceKey(Viewer& viewer) { viewer.showAxes = !viewer.showAxes; }
+
+}  // namespace
+
+extern const ViewerSettings colorspaceSettings = {
+    {0.5f, 0.5f, 0.5f, 1},
+    true,
+    true,
+    0.5f,
+    0.120004795f,
+    {0, 0, 1},
+    45,
+    double(0.1f),
+    {AlphaRule::brightness, defaultBlendFactor, false},
+    onSpaceKey,
+    drawScene,
+};

@@ -1,0 +1,55 @@
+// The picture on three mutually perpendicular squares that share their
+// centre; its brightness is its opacity over the black background.
+#include <GL/gl.h>
+
+#include "viewer.h"
+
+namespace {
+
+constexpr float planeScale = 0.7f;
+
+// A square from (-1, -1) to (1, 1) in z = 0 showing the frame rectangle of
+// the texture: s runs with x, t with y.
+void drawSquare(float frameS, float frameT) {
+    glBegin(GL_POLYGON);
+    glTexCoord2f(0, 0);
+    glVertex3f(-1, -1, 0);
+    glTexCoord2f(0, frameT);
+    glVertex3f(-1, 1, 0);
+    glTexCoord2f(frameS, frameT);
+    glVertex3f(1, 1, 0);
+    glTexCoord2f(frameS, 0);
+    glVertex3f(1, -1, 0);
+    glEnd();
+}
+
+void drawScene(Viewer&) {
+    const float frameS = frameTextureExtent(frameWidth);
+    const float frameT = frameTextureExtent(frameHeight);
+    glScalef(planeScale, planeScale, planeScale);
+    drawSquare(frameS, frameT);
+    // The rotations accumulate: the second square stands in x = 0, the
+    // third in y = 0.
+    glRotatef(90, 0, 1, 0);
+    drawSquare(frameS, frameT);
+    glRotatef(90, 1, 0, 0);
+    drawSquare(frameS, frameT);
+}
+
+void onSpaceKey(Viewer&) {}
+
+}  // namespace
+
+extern const ViewerSettings planesSettings = {
+    {0, 0, 0, 1},
+    false,
+    false,
+    1,
+    0.30003002f,
+    {1, 0, 0},
+    45,
+    double(0.1f),
+    {AlphaRule::brightness, defaultBlendFactor, true},
+    onSpaceKey,
+    drawScene,
+};
