@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on Debian 12.
+# Usage: scripts/deps.sh [run|test|bench]
+set -euo pipefail
+
+build=(cmake g++ make pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libx11-dev
+       libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev)
+run=(libgl1-mesa-dri gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav)
+test=(libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils x11-apps apitrace imagemagick
+      g++-mingw-w64-x86-64 python3 libxfixes-dev libxtst-dev)
+bench=(libbenchmark-dev xvfb x11-utils xdotool)
+
+packages=("${build[@]}" "${run[@]}")
+case "${1:-run}" in
+    run) ;;
+    test) packages+=("${test[@]}") ;;
+    bench) packages+=("${test[@]}" "${bench[@]}") ;;
+    *) echo "usage: $0 [run|test|bench]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+"${sudo[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
