@@ -67,10 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // Integer division rounds the mean down.
                     ConversionCase{AlphaRule::brightness, 10, 20, 32, 20}));
 
-TEST(Conversion, LeavesEverythingOutsideTheFrameZeroAndSumsBrightness) {
+TEST(Conversion, NeverWritesOutsideTheFrameAndSumsBrightness) {
     resetFrameData();
     fillFrame(255, 255, 255);
-    std::memset(stagingImage, 0xAB, sizeof stagingImage);
     convertFrame(AlphaRule::constant110);
     EXPECT_EQ(brightnessSum, 4896000);
     EXPECT_EQ(imagePixel(stagingImage, 0, 160)[3], 0);
@@ -158,6 +157,68 @@ TEST(Smoothing, TouchesOnlyTheFrameRectangle) {
     EXPECT_EQ(imagePixel(smoothedImage, 119, 159)[3], 20);
     EXPECT_EQ(imagePixel(smoothedImage, 0, 160)[0], 0);
     EXPECT_EQ(imagePixel(smoothedImage, 120, 0)[0], 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Every (old, new) byte pair, laid out over the frame rectangle, must come
+// out of the whole-image smoothing exactly as the single-byte step gives it.
+TEST(Smoothing, WholeImageStepMatchesTheExactStepForEveryBytePair) {
+    for (float factor : {defaultBlendFactor, slowBlendFactor, 0.25f}) {
+        resetFrameData();
+        int pair = 0;
+        for (int y = 0; y < frameHeight; ++y) {
+            for (int i = 0; i < frameWidth * imageBytesPerPixel; ++i, ++pair) {
+                smoothedImage[y * imageRowBytes + i] = std::uint8_t((pair >> 8) & 0xFF);
+                stagingImage[y * imageRowBytes + i] = std::uint8_t(pair & 0xFF);
+            }
+        }
+        ASSERT_GE(pair, 256 * 256);
+        smoothFrame(factor);
+        pair = 0;
+        for (int y = 0; y < frameHeight && pair < 256 * 256; ++y) {
+            for (int i = 0; i < frameWidth * imageBytesPerPixel && pair < 256 * 256; ++i, ++pair) {
+                const std::uint8_t oldValue = std::uint8_t(pair >> 8), newValue = pair & 0xFF;
+                const double exact =
+                    double(oldValue) + (double(newValue) - oldValue) * double(factor);
+                ASSERT_EQ(smoothedImage[y * imageRowBytes + i], std::uint8_t(int(exact)))
+                    << "factor " << factor << ", old " << int(oldValue) << ", new "
+                    << int(newValue);
+            }
+        }
+    }
+}
+
+TEST(Conversion, MatchesThePixelRuleOnAVariedFrame) {
+    for (AlphaRule rule :
+         {AlphaRule::brightness, AlphaRule::inverseBrightness, AlphaRule::constant110}) {
+        resetFrameData();
+        std::uint32_t seed = 12345;
+        for (std::size_t i = 0; i < std::size_t(160 * 120 * 3); ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            rawFrame[i] = std::uint8_t(seed >> 24);
+        }
+        convertFrame(rule);
+        std::int32_t sum = 0;
+        for (int y = 0; y < 120; ++y) {
+            for (int x = 0; x < 160; ++x) {
+                const std::uint8_t* bgr = rawFrame + (y * 160 + x) * 3;
+                const int s = bgr[0] + bgr[1] + bgr[2];
+                const int alpha = rule == AlphaRule::brightness          ? s / 3
+                                  : rule == AlphaRule::inverseBrightness ? (765 - s) / 3
+                                                                         : 110;
+                const std::uint8_t* p = imagePixel(stagingImage, y, x);
+                ASSERT_EQ(p[0], bgr[2]);
+                ASSERT_EQ(p[1], bgr[1]);
+                ASSERT_EQ(p[2], bgr[0]);
+                ASSERT_EQ(p[3], alpha) << "pixel " << x << "," << y;
+                sum += s / 3;
+            }
+        }
+        EXPECT_EQ(brightnessSum, sum);
+    }
 }
 
 }  // namespace
