@@ -1,0 +1,94 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "agent_presence_x11.h"
+#include "capture_file.h"
+#include "frame_writer.h"
+#include "source_plan.h"
+
+struct CaptureCandidate {
+    SourcePlan plan;
+    std::shared_ptr<GstDevice> device;  // for SourceKind::Camera
+};
+
+struct SessionSettings {
+    int fps = 30;
+    bool mirror = false;
+    // A source the user named: failing to open it at start ends the agent.
+    bool explicitSource = false;
+    // Where to look again after the running source was lost; empty means
+    // the same source again.
+    std::function<std::vector<CaptureCandidate>()> rediscover;
+    // Called once, when the first frame has been written.
+    std::function<void()> started;
+};
+
+// Runs capture pipelines in a GLib main loop until SIGINT, SIGTERM or SIGHUP.
+// At start the candidates are tried in order until one delivers a frame. A
+// source that fails later keeps its last frame in the file and is retried
+// about once a second; a file source loops at its end.
+class CaptureSession {
+   public:
+    CaptureSession(SessionSettings settings, AtomicFileWriter& writer, AgentPresence& presence);
+    CaptureSession(const CaptureSession&) = delete;
+    CaptureSession& operator=(const CaptureSession&) = delete;
+    ~CaptureSession();
+
+    // Returns the process exit status.
+    int run(std::vector<CaptureCandidate> candidates);
+
+   private:
+    enum class Phase { Opening, Running, Waiting };
+
+    void openCandidate();
+    void failCandidate(const std::string& reason);
+    void sourceLost(const std::string& reason);
+    void closePipeline();
+    void scheduleRetry();
+    void loopToStart();
+    void stop(int status);
+    GstElement* buildPipeline(const CaptureCandidate& candidate, std::string* error);
+
+    static gboolean onBusMessage(GstBus*, GstMessage* message, gpointer self);
+    static GstFlowReturn onNewSample(GstElement* sink, gpointer self);
+    static GstPadProbeReturn onDriftBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    static gboolean onOpenTimeout(gpointer self);
+    static gboolean onRetry(gpointer self);
+    static gboolean onLoopDelay(gpointer self);
+    static gboolean onStopSignal(gpointer self);
+    static gboolean onDisplayActivity(gint fd, GIOCondition condition, gpointer self);
+
+    // Packs and writes one frame; false when the sample is not a frame.
+    bool writeFrame(GstSample* sample);
+
+    SessionSettings settings_;
+    AtomicFileWriter& writer_;
+    AgentPresence& presence_;
+    GMainLoop* loop_ = nullptr;
+    int status_ = 0;
+
+    std::vector<CaptureCandidate> candidates_;
+    std::size_t current_ = 0;
+    CaptureCandidate active_;
+    bool everRan_ = false;
+    Phase phase_ = Phase::Waiting;
+
+    GstElement* pipeline_ = nullptr;
+    guint openTimer_ = 0;
+    guint retryTimer_ = 0;
+    guint loopTimer_ = 0;
+    gint64 playStarted_ = 0;
+
+    // Touched by the streaming thread.
+    std::atomic<bool> sawFrame_{false};
+    std::atomic<bool> writeFailing_{false};
+    std::array<std::uint8_t, captureFrameBytes> frame_{};
+};

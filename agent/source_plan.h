@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A source the agent can be asked for by name.
+struct BuiltinSource {
+    const char* name;
+    const char* summary;
+};
+
+const std::vector<BuiltinSource>& builtinSources();
+
+// The built-in picture used when no camera opens.
+constexpr const char* defaultPatternName = "pattern";
+
+enum class SourceKind { Builtin, Device, File, Pipeline, Camera };
+
+// How to build the front of a capture pipeline. The agent appends
+// captureTail() to `launch`; for a Camera the source element comes from the
+// camera itself and is linked to the element named cameraInputName.
+struct SourcePlan {
+    SourceKind kind = SourceKind::Builtin;
+    std::string label;
+    std::string launch;
+    bool drifts = false;
+};
+
+constexpr const char* appSinkName = "lumigrab_sink";
+constexpr const char* driftElementName = "lumigrab_drift";
+constexpr const char* cameraInputName = "lumigrab_camera_input";
+
+// Resolves the text given to --source: a built-in name, a device node or a
+// video file. False with a reason when it names none of them.
+bool planForSource(const std::string& source, int fps, SourcePlan* plan, std::string* error);
+SourcePlan planForPipeline(const std::string& description);
+SourcePlan planForCamera(const std::string& label);
+
+// Everything after the source: rate limit, crop to the frame's 4:3 shape,
+// scale, convert to BGR 160x120, and a sink that keeps only the newest frame.
+std::string captureTail(int fps);
+
+// `text` as a double-quoted value that the pipeline parser reads back as is.
+std::string quoteForLaunch(const std::string& text);
+
+// Colour settings that slowly wander, so the built-in picture's hues and
+// overall brightness change over time rather than only its shapes moving.
+struct PatternDrift {
+    double hue;
+    double saturation;
+    double brightness;
+};
+PatternDrift patternDriftAt(double seconds);
