@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "agent_options.h"
+#include "agent_test_support.h"
+#include "frame_pack.h"
+#include "frame_writer.h"
+#include "instance_lock.h"
+#include "source_plan.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct AcceptedCase {
+    std::vector<std::string> args;
+    AgentOptions::Action action;
+    std::string source;
+    std::string pipeline;
+    int fps;
+    bool mirror;
+};
+
+TEST(AgentOptions, AcceptsEachOptionInBothSpellings) {
+    using Action = AgentOptions::Action;
+    const std::vector<AcceptedCase> cases = {
+        {{}, Action::Run, "", "", 30, false},
+        {{"--source", "/dev/video2"}, Action::Run, "/dev/video2", "", 30, false},
+        {{"--source=clip one.mp4"}, Action::Run, "clip one.mp4", "", 30, false},
+        {{"--pipeline", "videotestsrc ! videoflip method=clockwise"},
+         Action::Run,
+         "",
+         "videotestsrc ! videoflip method=clockwise",
+         30,
+         false},
+        {{"--fps", "15", "--mirror"}, Action::Run, "", "", 15, true},
+        {{"--fps=120"}, Action::Run, "", "", 120, false},
+        {{"--list"}, Action::List, "", "", 30, false},
+        {{"--source", "red", "--help"}, Action::Help, "red", "", 30, false},
+        {{"-h"}, Action::Help, "", "", 30, false},
+        {{"--version"}, Action::Version, "", "", 30, false},
+    };
+    for (const AcceptedCase& expected : cases) {
+        SCOPED_TRACE(::testing::PrintToString(expected.args));
+        const OptionsResult result = parseAgentOptions(expected.args);
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(result.options.action, expected.action);
+        EXPECT_EQ(result.options.source, expected.source);
+        EXPECT_EQ(result.options.pipeline, expected.pipeline);
+        EXPECT_EQ(result.options.fps, expected.fps);
+        EXPECT_EQ(result.options.mirror, expected.mirror);
+        EXPECT_EQ(result.options.bare, expected.args.empty());
+    }
+}
+
+TEST(AgentOptions, RejectsBadArgumentsWithAReason) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--fps", "0"}, "--fps"},
+        {{"--fps", "121"}, "--fps"},
+        {{"--fps", "30x"}, "--fps"},
+        {{"--fps", "-5"}, "--fps"},
+        {{"--fps"}, "--fps needs a value"},
+        {{"--source"}, "--source needs a value"},
+        {{"--source="}, "--source needs a value"},
+        {{"--mirror=yes"}, "--mirror takes no value"},
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"-x"}, "unknown option '-x'"},
+        {{"/dev/video0"}, "unexpected argument '/dev/video0'"},
+        {{"--source", "red", "--pipeline", "videotestsrc"}, "cannot be used together"},
+    };
+    for (const auto& [args, reason] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const OptionsResult result = parseAgentOptions(args);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.error.find(reason), std::string::npos) << result.error;
+    }
+}
+
+TEST(AgentOptions, HelpNamesEveryBuiltinSource) {
+    const std::string usage = agentUsage("lumigrab");
+    for (const BuiltinSource& builtin : builtinSources()) {
+        EXPECT_NE(usage.find(std::string("\n  ") + builtin.name + " "), std::string::npos)
+            << builtin.name;
+    }
+}
+
+// Three pixels a row, two bytes of padding after each row, as a decoder with
+// a wider stride would deliver them; each pixel's bytes name its position.
+Bytes paddedPicture(int width, int height, std::size_t stride) {
+    Bytes picture(stride * std::size_t(height), 0xEE);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                picture[std::size_t(y) * stride + std::size_t(x) * 3 + std::size_t(c)] =
+                    std::uint8_t(y * 100 + x * 10 + c);
+            }
+        }
+    }
+    return picture;
+}
+
+Bytes pixel(int y, int x) {
+    return {std::uint8_t(y * 100 + x * 10), std::uint8_t(y * 100 + x * 10 + 1),
+            std::uint8_t(y * 100 + x * 10 + 2)};
+}
+
+Bytes rowOf(std::initializer_list<Bytes> pixels) {
+    Bytes row;
+    for (const Bytes& p : pixels) row.insert(row.end(), p.begin(), p.end());
+    return row;
+}
+
+TEST(PackCaptureRows, PutsTheBottomRowFirstAndDropsPadding) {
+    const Bytes picture = paddedPicture(3, 2, 11);
+    Bytes packed(18);
+    packCaptureRows(picture.data(), 3, 2, 11, false, packed.data());
+    Bytes expected = rowOf({pixel(1, 0), pixel(1, 1), pixel(1, 2)});
+    const Bytes top = rowOf({pixel(0, 0), pixel(0, 1), pixel(0, 2)});
+    expected.insert(expected.end(), top.begin(), top.end());
+    EXPECT_EQ(packed, expected);
+}
+
+TEST(PackCaptureRows, MirrorSwapsWholePixelsNotBytes) {
+    const Bytes picture = paddedPicture(3, 2, 11);
+    Bytes packed(18);
+    packCaptureRows(picture.data(), 3, 2, 11, true, packed.data());
+    Bytes expected = rowOf({pixel(1, 2), pixel(1, 1), pixel(1, 0)});
+    const Bytes top = rowOf({pixel(0, 2), pixel(0, 1), pixel(0, 0)});
+    expected.insert(expected.end(), top.begin(), top.end());
+    EXPECT_EQ(packed, expected);
+}
+
+class AtomicFileWriterTest : public ::testing::Test {
+   protected:
+    TempDir dir;
+    AtomicFileWriter writer{dir.path(), "frame.raw"};
+};
+
+TEST_F(AtomicFileWriterTest, ReplacesTheWholeFileAndLeavesNothingElse) {
+    ASSERT_TRUE(writer.replace(Bytes(100, 7).data(), 100)) << writer.error();
+    ASSERT_TRUE(writer.replace(Bytes(40, 9).data(), 40)) << writer.error();
+    EXPECT_EQ(readWholeFile(dir.file("frame.raw")), Bytes(40, 9));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"frame.raw"});
+}
+
+TEST_F(AtomicFileWriterTest, FileIsPrivateWhateverTheUmask) {
+    for (mode_t mask : {mode_t(022), mode_t(0277)}) {
+        const mode_t previous = umask(mask);
+        const bool written = writer.replace(Bytes(3, 1).data(), 3);
+        umask(previous);
+        ASSERT_TRUE(written) << writer.error();
+        struct stat info;
+        ASSERT_EQ(stat(dir.file("frame.raw").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0600u) << "umask " << mask;
+    }
+}
+
+TEST_F(AtomicFileWriterTest, PlantedSymlinkIsReplacedNotFollowed) {
+    TempDir elsewhere;
+    const std::string victim = elsewhere.file("victim");
+    writeWholeFile(victim, Bytes{1, 2, 3});
+    ASSERT_EQ(symlink(victim.c_str(), dir.file("frame.raw").c_str()), 0);
+
+    ASSERT_TRUE(writer.replace(Bytes(10, 5).data(), 10)) << writer.error();
+    struct stat info;
+    ASSERT_EQ(lstat(dir.file("frame.raw").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(readWholeFile(dir.file("frame.raw")), Bytes(10, 5));
+    EXPECT_EQ(readWholeFile(victim), (Bytes{1, 2, 3}));
+}
+
+TEST_F(AtomicFileWriterTest, FailureKeepsTheOldFileAndNoTemporary) {
+    ASSERT_TRUE(writer.replace(Bytes(4, 4).data(), 4));
+    // A directory in the way makes the final rename fail after the write.
+    AtomicFileWriter blocked(dir.path(), "busy");
+    ASSERT_EQ(mkdir(dir.file("busy").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(dir.file("busy/inside").c_str(), 0700), 0);
+    EXPECT_FALSE(blocked.replace(Bytes(4, 8).data(), 4));
+    EXPECT_NE(blocked.error().find("busy"), std::string::npos) << blocked.error();
+
+    AtomicFileWriter missing(dir.file("gone"), "frame.raw");
+    EXPECT_FALSE(missing.replace(Bytes(4, 8).data(), 4));
+    EXPECT_FALSE(missing.error().empty());
+
+    std::vector<std::string> names = dir.entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"busy", "frame.raw"}));
+    EXPECT_EQ(readWholeFile(dir.file("frame.raw")), Bytes(4, 4));
+}
+
+TEST_F(AtomicFileWriterTest, RemovesOnlyItsOwnLeftovers) {
+    for (const char* name : {".frame.raw.a1B2c3", ".frame.raw.zzzzzz", ".frame.raw.short",
+                             "frame.raw", ".other.raw.a1B2c3", "notes.txt"}) {
+        writeWholeFile(dir.file(name), Bytes{1});
+    }
+    writer.removeLeftovers();
+    std::vector<std::string> names = dir.entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".frame.raw.short", ".other.raw.a1B2c3", "frame.raw",
+                                               "notes.txt"}));
+}
+
+TEST(InstanceLock, SecondHolderIsRefusedAndToldWhoHoldsIt) {
+    TempDir dir;
+    const std::string path = dir.file("agent.lock");
+    EXPECT_EQ(InstanceLock::holderOf(path), 0);
+    {
+        InstanceLock first;
+        ASSERT_EQ(first.acquire(path), InstanceLock::Outcome::Acquired) << first.error();
+        InstanceLock second;
+        EXPECT_EQ(second.acquire(path), InstanceLock::Outcome::HeldElsewhere);
+        EXPECT_EQ(second.holderPid(), long(getpid()));
+        EXPECT_EQ(InstanceLock::holderOf(path), long(getpid()));
+    }
+    EXPECT_EQ(InstanceLock::holderOf(path), 0);
+    InstanceLock again;
+    EXPECT_EQ(again.acquire(path), InstanceLock::Outcome::Acquired);
+}
+
+TEST(InstanceLock, RefusesASymlinkInPlaceOfTheLockFile) {
+    TempDir dir;
+    const std::string target = dir.file("elsewhere");
+    writeWholeFile(target, Bytes{'4', '2'});
+    ASSERT_EQ(symlink(target.c_str(), dir.file("agent.lock").c_str()), 0);
+    InstanceLock lock;
+    EXPECT_EQ(lock.acquire(dir.file("agent.lock")), InstanceLock::Outcome::Failed);
+    EXPECT_FALSE(lock.error().empty());
+    EXPECT_EQ(readWholeFile(target), (Bytes{'4', '2'}));
+}
+
+TEST(SourcePlan, NamesThatAreNeitherBuiltinNorFilesAreRefused) {
+    TempDir dir;
+    SourcePlan plan;
+    std::string error;
+    EXPECT_FALSE(planForSource(dir.file("missing.mp4"), 30, &plan, &error));
+    EXPECT_NE(error.find("no such"), std::string::npos) << error;
+    EXPECT_FALSE(planForSource(dir.path(), 30, &plan, &error));
+    EXPECT_NE(error.find("directory"), std::string::npos) << error;
+}
+
+TEST(PatternDrift, BrightnessWandersAndHueTurnsWithoutJumps) {
+    double lowest = 1, highest = -1;
+    PatternDrift previous = patternDriftAt(0);
+    for (double t = 0.1; t < 120; t += 0.1) {
+        const PatternDrift drift = patternDriftAt(t);
+        lowest = std::min(lowest, drift.brightness);
+        highest = std::max(highest, drift.brightness);
+        const double hueStep = std::fabs(drift.hue - previous.hue);
+        EXPECT_LT(std::min(hueStep, 2 - hueStep), 0.05) << "at " << t << " s";
+        previous = drift;
+    }
+    EXPECT_LT(lowest, -0.2);
+    EXPECT_GT(highest, 0.15);
+}
+
+}  // namespace
