@@ -2,12 +2,14 @@
 
 #include <glib-unix.h>
 #include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
 #include <gst/video/video.h>
 #include <signal.h>
 
 #include <cstdio>
 
 #include "frame_pack.h"
+#include "pattern_picture.h"
 
 namespace {
 
@@ -136,14 +138,20 @@ GstElement* CaptureSession::buildPipeline(const CaptureCandidate& candidate, std
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
     gst_object_unref(sink);
 
-    if (candidate.plan.drifts) {
-        GstElement* drift = gst_bin_get_by_name(bin, driftElementName);
-        if (drift != nullptr) {
-            GstPad* pad = gst_element_get_static_pad(drift, "sink");
-            gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, onDriftBuffer, nullptr, nullptr);
-            gst_object_unref(pad);
-            gst_object_unref(drift);
+    if (candidate.plan.generated) {
+        GstElement* source = gst_bin_get_by_name(bin, patternSourceName);
+        if (source == nullptr) {
+            *error = "no source for the built-in picture";
+            gst_object_unref(pipeline);
+            return nullptr;
         }
+        GstAppSrcCallbacks sourceCallbacks = {};
+        sourceCallbacks.need_data = [](GstAppSrc* appSrc, guint, gpointer self) {
+            static_cast<CaptureSession*>(self)->pushPatternFrame(appSrc);
+        };
+        patternFrames_ = 0;
+        gst_app_src_set_callbacks(GST_APP_SRC(source), &sourceCallbacks, this, nullptr);
+        gst_object_unref(source);
     }
     return pipeline;
 }
@@ -310,17 +318,26 @@ gboolean CaptureSession::onBusMessage(GstBus*, GstMessage* message, gpointer dat
     return G_SOURCE_CONTINUE;
 }
 
-GstPadProbeReturn CaptureSession::onDriftBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer) {
-    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    if (buffer == nullptr || !GST_BUFFER_PTS_IS_VALID(buffer)) return GST_PAD_PROBE_OK;
-    const PatternDrift drift = patternDriftAt(double(GST_BUFFER_PTS(buffer)) / GST_SECOND);
-    GstElement* element = gst_pad_get_parent_element(pad);
-    if (element != nullptr) {
-        g_object_set(element, "hue", drift.hue, "saturation", drift.saturation, "brightness",
-                     drift.brightness, nullptr);
-        gst_object_unref(element);
+void CaptureSession::pushPatternFrame(GstAppSrc* source) {
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, GST_VIDEO_FORMAT_BGR, captureFrameWidth, captureFrameHeight);
+    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
+    GstVideoFrame frame;
+    if (buffer == nullptr || !gst_video_frame_map(&frame, &info, buffer, GST_MAP_WRITE)) {
+        if (buffer != nullptr) gst_buffer_unref(buffer);
+        return;
     }
-    return GST_PAD_PROBE_OK;
+    const guint64 start = gst_util_uint64_scale(patternFrames_, GST_SECOND, guint64(settings_.fps));
+    const guint64 end =
+        gst_util_uint64_scale(patternFrames_ + 1, GST_SECOND, guint64(settings_.fps));
+    renderPattern(double(start) / GST_SECOND,
+                  static_cast<std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                  std::size_t(GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0)));
+    gst_video_frame_unmap(&frame);
+    GST_BUFFER_PTS(buffer) = start;
+    GST_BUFFER_DURATION(buffer) = end - start;
+    ++patternFrames_;
+    gst_app_src_push_buffer(source, buffer);
 }
 
 gboolean CaptureSession::onOpenTimeout(gpointer data) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
 #include <array>
@@ -59,13 +60,14 @@ class CaptureSession {
 
     static gboolean onBusMessage(GstBus*, GstMessage* message, gpointer self);
     static GstFlowReturn onNewSample(GstElement* sink, gpointer self);
-    static GstPadProbeReturn onDriftBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     static gboolean onOpenTimeout(gpointer self);
     static gboolean onRetry(gpointer self);
     static gboolean onLoopDelay(gpointer self);
     static gboolean onStopSignal(gpointer self);
     static gboolean onDisplayActivity(gint fd, GIOCondition condition, gpointer self);
 
+    // Draws the next frame of the built-in picture, stamped for its moment.
+    void pushPatternFrame(GstAppSrc* source);
     // Packs and writes one frame; false when the sample is not a frame.
     bool writeFrame(GstSample* sample);
 
@@ -87,7 +89,8 @@ class CaptureSession {
     guint loopTimer_ = 0;
     gint64 playStarted_ = 0;
 
-    // Touched by the streaming thread.
+    // Touched by the streaming threads.
+    guint64 patternFrames_ = 0;
     std::atomic<bool> sawFrame_{false};
     std::atomic<bool> writeFailing_{false};
     std::array<std::uint8_t, captureFrameBytes> frame_{};

@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cmath>
-
 #include "capture_file.h"
 
 namespace {
@@ -17,7 +15,7 @@ struct BuiltinEntry {
 // between it and the file can shift their values.
 const std::vector<BuiltinEntry>& builtinEntries() {
     static const std::vector<BuiltinEntry> entries = {
-        {{defaultPatternName, "moving colours whose brightness drifts (the default)"}, nullptr},
+        {{defaultPatternName, "flowing colours whose brightness drifts (the default)"}, nullptr},
         {{"bars", "still colour bars"}, "smpte"},
         {{"red", "solid red"}, "red"},
         {{"green", "solid green"}, "green"},
@@ -36,24 +34,10 @@ std::string frameCaps(const char* format, int width, int height, int fps) {
            ",framerate=" + std::to_string(fps) + "/1";
 }
 
-// Soft colour bars under slowly moving rings and a bouncing ball; the drift
-// element after the mix is retuned frame by frame from patternDriftAt().
+// The agent draws the built-in picture itself; the clock at the sink paces it.
 std::string patternLaunch(int fps) {
-    const std::string full = frameCaps("AYUV", captureFrameWidth, captureFrameHeight, fps);
-    return "videotestsrc is-live=true pattern=smpte ! " + frameCaps(nullptr, 8, 4, fps) +
-           " ! videoscale method=bilinear ! video/x-raw,width=" +
-           std::to_string(captureFrameWidth) + ",height=" + std::to_string(captureFrameHeight) +
-           " ! videoconvert ! lumigrab_mix.sink_0 "
-           "videotestsrc is-live=true pattern=zone-plate kx2=6 ky2=8 kt=3 ! " +
-           full +
-           " ! lumigrab_mix.sink_1 "
-           "videotestsrc is-live=true pattern=ball motion=wavy background-color=0x00000000 "
-           "foreground-color=0xfffff4e0 ! " +
-           full +
-           " ! lumigrab_mix.sink_2 "
-           "compositor name=lumigrab_mix background=black sink_1::alpha=0.4 "
-           "sink_2::alpha=0.85 ! " +
-           full + " ! videobalance name=" + driftElementName;
+    return std::string("appsrc name=") + patternSourceName +
+           " format=time caps=" + frameCaps("BGR", captureFrameWidth, captureFrameHeight, fps);
 }
 
 bool isCharacterDevice(const std::string& path) {
@@ -84,16 +68,17 @@ bool planForSource(const std::string& source, int fps, SourcePlan* plan, std::st
         if (source != entry.source.name) continue;
         plan->kind = SourceKind::Builtin;
         plan->label = source;
-        plan->drifts = entry.testPattern == nullptr;
-        plan->launch =
-            plan->drifts ? patternLaunch(fps)
-                         : std::string("videotestsrc is-live=true pattern=") + entry.testPattern +
-                               " ! " + frameCaps("BGR", captureFrameWidth, captureFrameHeight, fps);
+        plan->generated = entry.testPattern == nullptr;
+        plan->launch = plan->generated
+                           ? patternLaunch(fps)
+                           : std::string("videotestsrc is-live=true pattern=") + entry.testPattern +
+                                 " ! " +
+                                 frameCaps("BGR", captureFrameWidth, captureFrameHeight, fps);
         return true;
     }
 
     plan->label = source;
-    plan->drifts = false;
+    plan->generated = false;
     if (source.compare(0, 5, "/dev/") == 0 || isCharacterDevice(source)) {
         plan->kind = SourceKind::Device;
         plan->launch = "v4l2src device=" + quoteForLaunch(source) +
@@ -147,16 +132,4 @@ std::string quoteForLaunch(const std::string& text) {
         quoted += c;
     }
     return quoted + "\"";
-}
-
-PatternDrift patternDriftAt(double seconds) {
-    const double twoPi = 6.283185307179586;
-    PatternDrift drift;
-    // Hue turns once every 40 s; -1 and 1 are the same hue, so the wrap is seamless.
-    drift.hue = std::fmod(seconds / 20.0, 2.0) - 1.0;
-    drift.saturation = 1.0 + 0.35 * std::sin(twoPi * seconds / 17.0);
-    // Two slow periods that rarely line up, so dark and bright spells vary in length.
-    drift.brightness =
-        -0.05 + 0.18 * std::sin(twoPi * seconds / 23.0) + 0.08 * std::sin(twoPi * seconds / 7.3);
-    return drift;
 }

@@ -23,11 +23,13 @@ struct SourcePlan {
     SourceKind kind = SourceKind::Builtin;
     std::string label;
     std::string launch;
-    bool drifts = false;
+    // The built-in picture: drawn by the agent into the app source named
+    // patternSourceName.
+    bool generated = false;
 };
 
 constexpr const char* appSinkName = "lumigrab_sink";
-constexpr const char* driftElementName = "lumigrab_drift";
+constexpr const char* patternSourceName = "lumigrab_pattern";
 constexpr const char* cameraInputName = "lumigrab_camera_input";
 
 // Resolves the text given to --source: a built-in name, a device node or a
@@ -42,12 +44,3 @@ std::string captureTail(int fps);
 
 // `text` as a double-quoted value that the pipeline parser reads back as is.
 std::string quoteForLaunch(const std::string& text);
-
-// Colour settings that slowly wander, so the built-in picture's hues and
-// overall brightness change over time rather than only its shapes moving.
-struct PatternDrift {
-    double hue;
-    double saturation;
-    double brightness;
-};
-PatternDrift patternDriftAt(double seconds);

@@ -5,14 +5,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "agent_options.h"
 #include "agent_test_support.h"
+#include "capture_file.h"
 #include "frame_pack.h"
 #include "frame_writer.h"
 #include "instance_lock.h"
+#include "pattern_picture.h"
 #include "source_plan.h"
 
 namespace {
@@ -245,19 +248,54 @@ TEST(SourcePlan, NamesThatAreNeitherBuiltinNorFilesAreRefused) {
     EXPECT_NE(error.find("directory"), std::string::npos) << error;
 }
 
-TEST(PatternDrift, BrightnessWandersAndHueTurnsWithoutJumps) {
-    double lowest = 1, highest = -1;
-    PatternDrift previous = patternDriftAt(0);
-    for (double t = 0.1; t < 120; t += 0.1) {
-        const PatternDrift drift = patternDriftAt(t);
-        lowest = std::min(lowest, drift.brightness);
-        highest = std::max(highest, drift.brightness);
-        const double hueStep = std::fabs(drift.hue - previous.hue);
-        EXPECT_LT(std::min(hueStep, 2 - hueStep), 0.05) << "at " << t << " s";
-        previous = drift;
+double meanLevel(const Bytes& frame) {
+    double sum = 0;
+    for (std::uint8_t value : frame) sum += value;
+    return sum / double(frame.size());
+}
+
+Bytes patternAt(double seconds) {
+    Bytes frame(captureFrameBytes);
+    renderPattern(seconds, frame.data(), captureFrameWidth * 3);
+    return frame;
+}
+
+// One scene twists and another rises with the frame's overall brightness,
+// so the built-in picture must not hold it steady.
+TEST(PatternPicture, OverallBrightnessDriftsOverTime) {
+    double dimmest = 255, brightest = 0;
+    for (double t = 0; t < 60; t += 0.5) {
+        const double level = meanLevel(patternAt(t));
+        dimmest = std::min(dimmest, level);
+        brightest = std::max(brightest, level);
     }
-    EXPECT_LT(lowest, -0.2);
-    EXPECT_GT(highest, 0.15);
+    EXPECT_GT(brightest - dimmest, 50);
+}
+
+TEST(PatternPicture, EveryFrameHoldsShadowsAndManyColours) {
+    for (double t : {0.0, 13.0, 31.0, 47.0}) {
+        SCOPED_TRACE(t);
+        const Bytes frame = patternAt(t);
+        int dark = 0;
+        std::set<int> hues;
+        for (std::size_t at = 0; at < frame.size(); at += 3) {
+            const int blue = frame[at], green = frame[at + 1], red = frame[at + 2];
+            const int level = std::max({blue, green, red});
+            dark += level < 60;
+            // The strongest channel names a rough hue.
+            if (level > 60) hues.insert(level == red ? 0 : level == green ? 1 : 2);
+        }
+        const int pixels = int(frame.size() / 3);
+        EXPECT_GT(dark, pixels / 20);
+        EXPECT_EQ(hues.size(), 3u);
+    }
+}
+
+TEST(PatternPicture, MovesFromFrameToFrame) {
+    const Bytes first = patternAt(10.0), next = patternAt(10.0 + 1.0 / 30);
+    int changed = 0;
+    for (std::size_t i = 0; i < first.size(); ++i) changed += first[i] != next[i];
+    EXPECT_GT(changed, int(first.size() / 10));
 }
 
 }  // namespace
