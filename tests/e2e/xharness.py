@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 import zlib
 
 PROGRAMS = ("colorspace", "teapot", "planes", "relief", "tunnel")
@@ -19,6 +20,7 @@ FRAME_WIDTH, FRAME_HEIGHT = 160, 120
 SCREEN = (640, 480)
 DRI_DRIVER = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"
 AGENT_TITLE = "TALVO LUMIGRAB AGENT"
+CAPTURE_NAME = "lumigrabtemp.raw"
 
 STAND_IN_AGENT = """#!/bin/sh
 echo "$$" >> "$XDG_RUNTIME_DIR/agent-starts"
@@ -54,6 +56,16 @@ def f32(value):
 def blend_byte(old, new, factor):
     """One truncating smoothing step of one byte, factor given in single precision."""
     return int(old + (new - old) * f32(factor))
+
+
+def settled_value(target, factor):
+    """Where a byte smoothed from 0 toward `target` stops, and after how many passes."""
+    value, passes = 0, 0
+    while True:
+        step = blend_byte(value, target, factor)
+        if step == value:
+            return value, passes
+        value, passes = step, passes + 1
 
 
 def frame_file(pixel_at):
@@ -171,7 +183,7 @@ class Session:
         self.processes = []
         self.shots = 0
         self.xvfb = None
-        self.passes = PassWatcher(self.runtime, "lumigrabtemp.raw")
+        self.passes = PassWatcher(self.runtime, CAPTURE_NAME)
         self._start_xvfb()
 
     def _start_xvfb(self):
@@ -201,7 +213,7 @@ class Session:
 
     @property
     def capture_path(self):
-        return os.path.join(self.runtime, "lumigrabtemp.raw")
+        return os.path.join(self.runtime, CAPTURE_NAME)
 
     @property
     def agent_marker(self):
@@ -352,6 +364,10 @@ def run_cases(cases, run_case):
         except TestFailure as failure:
             failures += 1
             print("FAIL %s: %s" % (case, failure), flush=True)
+        except Exception:
+            failures += 1
+            print("FAIL %s:" % (case,), flush=True)
+            traceback.print_exc()
     return 1 if failures else 0
 
 

@@ -1,0 +1,375 @@
+"""End-to-end runs of a visualiser on a private X server: how it starts the
+capture agent or reports that it cannot, what it shows for a known
+capture file, and how it reacts to the keys and the mouse."""
+
+import argparse
+import math
+import os
+import subprocess
+import time
+
+import xharness as xh
+from xharness import check, near
+
+AGENT_MESSAGE = "Could not start video capture agent"
+FULL_SCREEN = (0, 0, 640, 480)
+WINDOWED = (100, 100, 640, 480)
+
+
+def geometry(window):
+    return (window["x"], window["y"], window["width"], window["height"])
+
+
+def quadrants(low_left, low_right, high_left, high_right):
+    """The file's first rows (low) and last rows (high), left and right halves."""
+    def pixel(row, column):
+        if row < xh.FRAME_HEIGHT // 2:
+            return low_left if column < xh.FRAME_WIDTH // 2 else low_right
+        return high_left if column < xh.FRAME_WIDTH // 2 else high_right
+    return pixel
+
+
+RED, GREEN, BLUE, WHITE = (255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255)
+QUADRANTS = quadrants(RED, GREEN, BLUE, WHITE)
+
+
+def settled(rgb, factor, alpha):
+    """The settled RGBA of a uniformly coloured area."""
+    values = [xh.settled_value(v, factor)[0] for v in rgb]
+    return values + [xh.settled_value(alpha, factor)[0]]
+
+
+def over(color, alpha, background):
+    """`color` blended with `alpha` (0-255) over `background`."""
+    return tuple(c * alpha / 255 + b * (255 - alpha) / 255 for c, b in zip(color, background))
+
+
+def project(point, fov, aspect=640 / 480):
+    """Window pixel of a point seen from (0, 0, 1) looking down -z."""
+    x, y, z = point
+    depth = 1 - z
+    half = math.tan(math.radians(fov / 2))
+    return (round(320 + 320 * x / depth / (half * aspect) - 0.5),
+            round(240 - 240 * y / depth / half - 0.5))
+
+
+def pixels_near(image, at, radius=2):
+    x0, y0 = at
+    return [image.pixel(x, y) for y in range(y0 - radius, y0 + radius + 1)
+            for x in range(x0 - radius, x0 + radius + 1)]
+
+
+def brightness_alpha(rgb):
+    return sum(rgb) // 3
+
+
+def check_planes(image):
+    """Seen straight on, the facing square fills the window with the
+    middle of the picture, opacity by brightness over black: the file's
+    first rows at the bottom, its left half on the left."""
+    failures = []
+    for rgb, xs, ys in ((RED, (40, 160, 280), (280, 360, 460)),
+                        (GREEN, (360, 480, 600), (280, 360, 460)),
+                        (BLUE, (40, 160, 280), (20, 120, 200)),
+                        (WHITE, (360, 480, 600), (20, 120, 200))):
+        *color, alpha = settled(rgb, 0.1, brightness_alpha(rgb))
+        expected = over(color, alpha, (0, 0, 0))
+        for x in xs:
+            for y in ys:
+                if not near(image.pixel(x, y), expected, 3):
+                    failures.append("(%d,%d) is %s, expected %s" % (
+                        x, y, image.pixel(x, y), tuple(round(v) for v in expected)))
+    return failures
+
+
+TEAPOT_COLOR = (20, 40, 90)
+
+
+def check_teapot(image):
+    """Dark picture, so nearly opaque teapots on white; every pixel is the
+    background seen through some number of picture layers."""
+    *color, alpha = settled(TEAPOT_COLOR, 0.1, (765 - sum(TEAPOT_COLOR)) // 3)
+    layers = [(255, 255, 255)]
+    for _ in range(6):
+        layers.append(over(color, alpha, layers[-1]))
+    counts = [0] * len(layers)
+    total = image.width * image.height
+    for i in range(0, len(image.data), 3):
+        pixel = image.data[i:i + 3]
+        for k, layer in enumerate(layers):
+            if near(pixel, layer, 4):
+                counts[k] += 1
+                break
+    failures = []
+    if sum(counts) < 0.9 * total:
+        failures.append("only %d of %d pixels are picture layers over white" % (sum(counts), total))
+    if counts[0] < 0.05 * total or counts[1] < 0.1 * total:
+        failures.append("too little background (%d) or single layer (%d)" % tuple(counts[:2]))
+    return failures
+
+
+RELIEF_TILES = ((RED, 30, 20), (GREEN, 10, 100), (BLUE, 90, 20), (WHITE, 90, 120))
+
+
+def check_relief(image):
+    """Opaque tiles on grey 0.4, the file's rows running to the right and
+    its columns upward, each tile lifted toward the viewer by brightness."""
+    failures = []
+    for corner in ((2, 2), (637, 2), (2, 477), (637, 477)):
+        if not near(image.pixel(*corner), (102, 102, 102), 1):
+            failures.append("background at %s is %s" % (corner, image.pixel(*corner)))
+    factor = 1 / 70
+    for rgb, row, column in RELIEF_TILES:
+        *color, alpha = settled(rgb, factor, brightness_alpha(rgb))
+        center = (-0.7 + 0.009 * (row + 0.5), -0.7 + 0.009 * (column + 0.5),
+                  -0.5 + 0.009 * alpha * 0.5)
+        at = project(center, 100)
+        expected = tuple(c * 255 / 256 for c in color)
+        if not near(image.pixel(*at), expected, 3):
+            failures.append("tile (%d,%d) at %s is %s, expected %s" % (
+                row, column, at, image.pixel(*at), tuple(round(v) for v in expected)))
+    return failures
+
+
+def check_colorspace(image):
+    """Grey 0.5 background with the red, green and blue axes leaving the
+    cube's origin along x, y and z."""
+    failures = []
+    for corner in ((2, 2), (637, 2), (637, 477)):
+        if not near(image.pixel(*corner), (127.5, 127.5, 127.5), 1):
+            failures.append("background at %s is %s" % (corner, image.pixel(*corner)))
+    origin = (-0.3, -0.3, -0.2)
+    for channel, name in enumerate(("red", "green", "blue")):
+        # 0.4 scene units per axis unit; half a unit out the axis is still opaque.
+        point = [o + (0.2 if i == channel else 0) for i, o in enumerate(origin)]
+        at = project(point, 45)
+        if not any(p[channel] > max(p) - 1 and p[channel] - min(p) > 60
+                   for p in pixels_near(image, at)):
+            failures.append("no %s axis near %s: %s" % (name, at, pixels_near(image, at, 1)))
+    return failures
+
+
+TUNNEL_COLOR = (200, 120, 40)
+
+
+def check_tunnel(image):
+    """White background, the stacked pictures tinted by the frame, and the
+    black outlines of display mode 0."""
+    failures = []
+    white = dark = tinted = 0
+    for i in range(0, len(image.data), 3):
+        r, g, b = image.data[i:i + 3]
+        if min(r, g, b) == 255:
+            white += 1
+        elif max(r, g, b) < 60:
+            dark += 1
+        elif r > g > b and r - b > 30:
+            tinted += 1
+    # The twist keeps turning the stack, so no place is always background.
+    if white < 0.2 * image.width * image.height:
+        failures.append("only %d background pixels" % white)
+    if dark < 200:
+        failures.append("only %d outline pixels" % dark)
+    if tinted < 20000:
+        failures.append("only %d picture pixels" % tinted)
+    return failures
+
+
+SCENES = {
+    # capture file, picture check, passes to settle, whether the picture is
+    # still once settled
+    "colorspace": (lambda r, c: TUNNEL_COLOR, check_colorspace, 0.1, True),
+    "teapot": (lambda r, c: TEAPOT_COLOR, check_teapot, 0.1, True),
+    "planes": (QUADRANTS, check_planes, 0.1, True),
+    "relief": (QUADRANTS, check_relief, 1 / 70, True),
+    # The twist follows the brightness for thousands of passes.
+    "tunnel": (lambda r, c: TUNNEL_COLOR, check_tunnel, 0.1, False),
+}
+
+
+def settle_passes(program):
+    factor = SCENES[program][2]
+    return max(xh.settled_value(v, factor)[1] for v in range(256)) + 3
+
+
+def check_picture(session, program, label):
+    _, picture_check, _, _ = SCENES[program]
+    session.passes.wait(settle_passes(program), 120, "passes to settle the picture")
+    image = session.screenshot(label)
+    failures = picture_check(image)
+    if failures:
+        path = os.path.join(session.dir, "%s-%s.png" % (program, label))
+        image.write_png(path)
+        raise xh.TestFailure("%s picture wrong (%s): %s" % (label, path, "; ".join(failures[:6])))
+    return image
+
+
+def full_screen_window(session):
+    return xh.wait_for(lambda: (lambda w: w if w and geometry(w) == FULL_SCREEN else None)(
+        session.viewer_window()), 60, "the window to cover the screen")
+
+
+def check_stand_in_agent(session, process):
+    # The stand-in records itself a moment after it has been spawned.
+    pids = xh.wait_for(session.agent_pids, 30, "the agent to start")
+    check(len(pids) == 1, "agent started %d times" % len(pids))
+    pid = pids[0]
+    stat = xh.read_proc_stat(pid)
+    check(stat is not None, "the agent is gone")
+    state, parent, _, session_id = stat
+    check(state != "Z", "the agent is a zombie")
+    check(parent != process.pid, "the agent is the visualiser's child")
+    check(session_id == pid, "the agent does not lead a session of its own")
+    check(session_id != xh.read_proc_stat(process.pid)[3], "the agent shares the visualiser's session")
+    check(os.readlink("/proc/%d/fd/0" % pid) == "/dev/null", "the agent's stdin is not /dev/null")
+    return pid
+
+
+def check_spin(session, program, settled_image):
+    """A right click changes nothing; a left click starts the spin."""
+    session.click(3)
+    session.passes.wait(5, 60)
+    check(session.screenshot("right-click").data == settled_image.data,
+          "the picture changed after a right click")
+    session.click(1)
+    session.passes.wait(3, 60)
+    xh.wait_for(lambda: session.screenshot("spinning").data != settled_image.data, 30,
+                "the picture to turn after a left click", 0.2)
+
+
+def check_full_screen_toggle(session, window):
+    session.key(window, "F11")
+    xh.wait_for(lambda: (lambda w: w and geometry(w) == WINDOWED)(session.viewer_window()), 30,
+                "the window back at 640x480+100+100 after F11")
+    session.key(window, "F11")
+    full_screen_window(session)
+
+
+def quit_with_escape(session, process, window):
+    session.key(window, "Escape")
+    status = session.finish(process)
+    output = session.output(process)
+    check(status == 0, "exit status %s after Escape: %s" % (status, output[-3000:]))
+    check("runtime error" not in output and "Sanitizer" not in output,
+          "sanitizer report: " + output[-3000:])
+    return output
+
+
+def case_launch(program, binary, session):
+    pattern = SCENES[program][0]
+    session.write_capture(xh.frame_file(pattern))
+    session.move_pointer(0, 0)
+    check(session.cursor()["max_alpha"] > 0, "the server's own cursor should be visible")
+    process = session.start([binary])
+    window = full_screen_window(session)
+    agent = check_stand_in_agent(session, process)
+    check(session.cursor()["max_alpha"] == 0, "the pointer is visible over the window")
+    image = check_picture(session, program, "settled")
+    if SCENES[program][3]:
+        check_spin(session, program, image)
+    check_full_screen_toggle(session, window)
+    quit_with_escape(session, process, window)
+    check(session.agent_pids() == [agent], "the agent was started again")
+    stat = xh.read_proc_stat(agent)
+    check(stat is not None and stat[0] != "Z", "the agent ended with the visualiser")
+
+
+def case_dialog(program, binary, session):
+    session.move_pointer(0, 0)
+    process = session.start([binary])
+    dialog = xh.wait_for(lambda: [d for d in session.dialogs() if d["mapped"]], 60,
+                         "the message dialog")
+    check(len(dialog) == 1, "%d dialogs" % len(dialog))
+    dialog = dialog[0]
+    check(dialog["wm_name"] == "" and dialog["net_wm_name"] in ("", None),
+          "the dialog has a title: %s" % dialog)
+    owners = [w for w in session.windows()
+              if w["class"] is None and (w["width"], w["height"]) == (640, 480)]
+    check([w["id"] for w in owners] == [dialog["transient_for"]],
+          "the dialog is not transient for the visualiser's window: %s %s" % (dialog, owners))
+
+    # The dialog blocks the start-up: no pass, so no capture file yet.
+    time.sleep(1)
+    check(session.passes.poll() == 0 and not os.path.exists(session.capture_path),
+          "a display pass ran while the dialog was shown")
+    image = session.screenshot("dialog")
+    inside = [image.pixel(x, y)
+              for y in range(dialog["y"], dialog["y"] + dialog["height"])
+              for x in range(dialog["x"], dialog["x"] + dialog["width"])]
+    dark = sum(1 for p in inside if max(p) < 100)
+    light = sum(1 for p in inside if min(p) > 200)
+    check(dark > 100 and light > len(inside) // 2,
+          "the dialog shows no text and button (%d dark, %d light pixels)" % (dark, light))
+    check(session.output(process).count(AGENT_MESSAGE) == 1, "message not on stderr once")
+
+    # The dialog has taken the keyboard focus, so Enter reaches it unaimed.
+    session.xdotool("key", "Return")
+    xh.wait_for(lambda: not session.dialogs(), 30, "the dialog to close")
+    window = full_screen_window(session)
+    session.passes.wait(2, 60)
+    check(os.path.exists(session.capture_path), "no capture file after the dialog closed")
+    session.write_capture(xh.frame_file(SCENES[program][0]))
+    check_picture(session, program, "after-dialog")
+    check(not session.dialogs(), "a second dialog appeared")
+    output = quit_with_escape(session, process, window)
+    check(output.count(AGENT_MESSAGE) == 1, "the message was printed %d times" %
+          output.count(AGENT_MESSAGE))
+
+
+ANNOUNCEMENTS = (("wm", xh.AGENT_TITLE, False), ("net", xh.AGENT_TITLE, False),
+                 ("wm", xh.AGENT_TITLE + " ", True), ("net", xh.AGENT_TITLE[:-1], True))
+
+
+def case_agent_window(program, binary, session, kind, title, starts_agent):
+    announcer = subprocess.Popen([session.xprobe, "announce", kind, title], env=session.env(False),
+                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    try:
+        check(announcer.stdout.readline().strip().isdigit(), "announcing window not created")
+        process = session.start([binary])
+        window = full_screen_window(session)
+        session.passes.wait(2, 60)
+        check(not session.dialogs(), "a dialog appeared")
+        if starts_agent:
+            xh.wait_for(session.agent_pids, 30, "the agent to start despite %s %r" % (kind, title))
+        quit_with_escape(session, process, window)
+        started = len(session.agent_pids())
+        check(started == int(starts_agent), "agent started %d times with %s %r" % (
+            started, kind, title))
+    finally:
+        announcer.stdin.close()
+        announcer.wait(10)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--xprobe", required=True)
+    parser.add_argument("--case", choices=("launch", "dialog", "agent-window"), required=True)
+    parser.add_argument("--keep", action="store_true", help="keep the files of a failed case")
+    parser.add_argument("binaries", nargs="+")
+    args = parser.parse_args()
+
+    def run(case):
+        binary, extra = case
+        program = os.path.basename(binary)
+        session = xh.Session("%s-%s" % (args.case, program), args.xprobe,
+                             agent_on_path=args.case != "dialog")
+        ok = False
+        try:
+            if args.case == "launch":
+                case_launch(program, binary, session)
+            elif args.case == "dialog":
+                case_dialog(program, binary, session)
+            else:
+                case_agent_window(program, binary, session, *extra)
+            ok = True
+        finally:
+            session.close(keep=args.keep and not ok)
+
+    cases = [(b, ()) for b in args.binaries]
+    if args.case == "agent-window":
+        cases = [(b, a) for b in args.binaries for a in ANNOUNCEMENTS]
+    xh.main_exit(xh.run_cases(cases, run))
+
+
+if __name__ == "__main__":
+    main()
