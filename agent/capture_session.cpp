@@ -20,6 +20,7 @@ constexpr guint openSeconds = 5;
 // A file shorter than this (a single picture, say) would otherwise restart
 // as fast as it can be decoded.
 constexpr gint64 shortestLoopMicros = 250 * 1000;
+constexpr gint64 restartMicros = 1000 * 1000;
 
 std::string errorText(GstMessage* message) {
     GError* error = nullptr;
@@ -205,6 +206,7 @@ void CaptureSession::failCandidate(const std::string& reason) {
 void CaptureSession::sourceLost(const std::string& reason) {
     std::fprintf(stderr, "lumigrab: lost source '%s': %s; retrying every second\n",
                  active_.plan.label.c_str(), reason.c_str());
+    lost_ = true;
     closePipeline();
     scheduleRetry();
 }
@@ -231,19 +233,22 @@ void CaptureSession::closePipeline() {
 
 void CaptureSession::loopToStart() {
     const gint64 elapsed = g_get_monotonic_time() - playStarted_;
-    if (elapsed < shortestLoopMicros) {
-        if (loopTimer_ == 0) {
-            const guint wait = guint((shortestLoopMicros - elapsed) / 1000) + 1;
-            loopTimer_ = g_timeout_add(wait, onLoopDelay, this);
-        }
+    if (elapsed >= shortestLoopMicros &&
+        gst_element_seek_simple(pipeline_, GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0)) {
+        playStarted_ = g_get_monotonic_time();
         return;
     }
-    if (!gst_element_seek_simple(pipeline_, GST_FORMAT_TIME,
-                                 GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0)) {
-        sourceLost("it ended and cannot be restarted");
+    // Some sources cannot seek, a still picture for one: those start afresh,
+    // at most once a second.
+    const gint64 wait = elapsed < shortestLoopMicros ? shortestLoopMicros : restartMicros;
+    if (elapsed < wait) {
+        if (loopTimer_ == 0)
+            loopTimer_ = g_timeout_add(guint((wait - elapsed) / 1000) + 1, onLoopDelay, this);
         return;
     }
-    playStarted_ = g_get_monotonic_time();
+    closePipeline();
+    openCandidate();
 }
 
 void CaptureSession::stop(int status) {
@@ -304,9 +309,10 @@ gboolean CaptureSession::onBusMessage(GstBus*, GstMessage* message, gpointer dat
                 if (self->openTimer_ != 0) g_source_remove(self->openTimer_);
                 self->openTimer_ = 0;
                 self->phase_ = Phase::Running;
-                if (self->everRan_) {
+                if (self->lost_) {
                     std::fprintf(stderr, "lumigrab: source '%s' is back\n",
                                  self->candidates_[self->current_].plan.label.c_str());
+                    self->lost_ = false;
                 }
                 self->active_ = self->candidates_[self->current_];
                 if (!self->everRan_ && self->settings_.started) self->settings_.started();

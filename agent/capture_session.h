@@ -81,6 +81,7 @@ class CaptureSession {
     std::size_t current_ = 0;
     CaptureCandidate active_;
     bool everRan_ = false;
+    bool lost_ = false;
     Phase phase_ = Phase::Waiting;
 
     GstElement* pipeline_ = nullptr;
