@@ -17,9 +17,9 @@ constexpr const char* firstFrameMessage = "lumigrab-first-frame";
 constexpr guint retryMilliseconds = 1000;
 constexpr guint explicitOpenSeconds = 10;
 constexpr guint openSeconds = 5;
-// A file shorter than this (a single picture, say) would otherwise restart
-// as fast as it can be decoded.
+// A very short file would otherwise loop as fast as it can be decoded.
 constexpr gint64 shortestLoopMicros = 250 * 1000;
+// How often a source that cannot seek back is started afresh instead.
 constexpr gint64 restartMicros = 1000 * 1000;
 
 std::string errorText(GstMessage* message) {
@@ -243,11 +243,14 @@ void CaptureSession::loopToStart() {
     // at most once a second.
     const gint64 wait = elapsed < shortestLoopMicros ? shortestLoopMicros : restartMicros;
     if (elapsed < wait) {
-        if (loopTimer_ == 0)
+        if (loopTimer_ == 0) {
             loopTimer_ = g_timeout_add(guint((wait - elapsed) / 1000) + 1, onLoopDelay, this);
+        }
         return;
     }
     closePipeline();
+    candidates_ = {active_};
+    current_ = 0;
     openCandidate();
 }
 

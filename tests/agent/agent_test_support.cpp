@@ -44,8 +44,9 @@ std::string readText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// GLib deliberately drops its first quark table when GStreamer outgrows it;
-// the suppression for that needs full stacks to recognise it.
+// GLib deliberately drops its first quark table when GStreamer outgrows it.
+// The suppression for that knows it by its allocation during library
+// start-up, which only the slower unwinder can see; ten frames are enough.
 std::vector<std::string> agentEnvironment(const std::string& runtimeDir, bool display) {
     std::vector<std::string> env;
     for (char** item = environ; *item != nullptr; ++item) {
@@ -60,7 +61,7 @@ std::vector<std::string> agentEnvironment(const std::string& runtimeDir, bool di
     env.push_back("XDG_RUNTIME_DIR=" + runtimeDir);
     env.push_back(std::string("LSAN_OPTIONS=suppressions=") + LUMIGRAB_LSAN_SUPPRESSIONS +
                   ":print_suppressions=0");
-    env.push_back("ASAN_OPTIONS=fast_unwind_on_malloc=0");
+    env.push_back("ASAN_OPTIONS=fast_unwind_on_malloc=0:malloc_context_size=10");
     return env;
 }
 
