@@ -225,6 +225,24 @@ TEST_F(AgentProcessTest, BadOptionsAreRefusedBeforeAnythingRuns) {
     EXPECT_TRUE(runtime.entries().empty());
 }
 
+TEST_F(AgentProcessTest, InformationOptionsPrintAndTouchNothing) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"--help", "--pipeline"},
+        {"--version", "lumigrab "},
+        // No camera here says so; a machine with one lists it.
+        {"--list", "amera"},
+    };
+    for (const auto& [option, expected] : cases) {
+        SCOPED_TRACE(option);
+        Agent agent({option}, runtime.path());
+        ASSERT_TRUE(agent.waitExit(startSeconds));
+        EXPECT_EQ(agent.exitStatus(), 0) << agent.errorOutput();
+        EXPECT_THAT(agent.standardOutput(), HasSubstr(expected));
+        EXPECT_EQ(agent.errorOutput(), "");
+    }
+    EXPECT_TRUE(runtime.entries().empty());
+}
+
 TEST_F(AgentProcessTest, SourceThatFailsIsRetriedAndResumes) {
     // identity raises an error after 15 frames, as a camera that is pulled out.
     Agent agent({"--pipeline",
