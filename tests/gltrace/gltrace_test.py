@@ -5,6 +5,7 @@ call with what the program must send to GL."""
 import argparse
 import math
 import os
+import struct
 import subprocess
 import sys
 
@@ -207,12 +208,14 @@ def tunnel_scene(mode, twist, texture_id):
 class Expectation:
     """The calls of display pass n for a given state of the program."""
 
-    def __init__(self, program, frame, texture_id, teapot_scene=None):
+    def __init__(self, program, frame, texture_id, array_scene=None):
         self.program = program
         self.s = SETTINGS[program]
         self.frame = frame
         self.texture_id = texture_id
-        self.teapot_scene = teapot_scene
+        # The scene's calls when it draws from client arrays: the same every
+        # pass, the arrays' contents checked apart.
+        self.array_scene = array_scene
         self.settled = frame.settled_after()
         self._scenes = {}
         self._twists = [0.0]
@@ -229,12 +232,12 @@ class Expectation:
         key = (min(n, self.settled), space_state)
         if self.program == "tunnel":
             key = (n, space_state)
+        if self.array_scene is not None:
+            return self.array_scene
         if key not in self._scenes:
             smoothed = self.frame.smoothed(key[0])
             if self.program == "colorspace":
                 scene = colorspace_scene(smoothed, space_state)
-            elif self.program == "teapot":
-                scene = self.teapot_scene
             elif self.program == "planes":
                 scene = planes_scene()
             elif self.program == "relief":
@@ -328,22 +331,73 @@ def dump_blobs(trace, calls, directory):
             out[number] = f.read()
     return out
 
-TEAPOT_CALLS = {"glEnableClientState", "glDisableClientState", "glVertexPointer",
-                "glNormalPointer", "glTexCoordPointer", "glDrawElements", "glDrawArrays"}
+CLIENT_ARRAY_CALLS = {"glEnableClientState", "glDisableClientState", "glVertexPointer",
+                      "glNormalPointer", "glTexCoordPointer", "glColorPointer", "glDrawElements",
+                      "glDrawArrays"}
+
+
+def array_scene_of(texts, prefix=()):
+    """The scene of a pass that draws from client arrays: `prefix`, then
+    nothing but client-array calls up to the end of the pass."""
+    start = texts.index(call("glPushMatrix")) + 3
+    end = texts.index(call("glPopMatrix"))
+    check(texts[start:start + len(prefix)] == list(prefix),
+          "scene does not start with %s: %s" % (prefix, texts[start:start + len(prefix)]))
+    scene = texts[start + len(prefix):end]
+    check({t.split("(")[0] for t in scene} <= CLIENT_ARRAY_CALLS,
+          "scene has calls besides client-array draws: %s" % scene)
+    return texts[start:end]
+
 
 def teapot_scene_of(texts):
-    """The scene of a teapot pass: two teapots drawn from client arrays,
-    the same way, and nothing else."""
-    start = texts.index(call("glPushMatrix")) + 3
-    scene = texts[start:texts.index(call("glPopMatrix"))]
+    """Two teapots drawn from client arrays the same way, and nothing else."""
+    scene = array_scene_of(texts)
     half = len(scene) // 2
     check(len(scene) == 2 * half and scene[:half] == scene[half:],
           "teapot scene is not two identical draws: %s" % scene)
-    check({t.split("(")[0] for t in scene} <= TEAPOT_CALLS,
-          "teapot scene has other calls: %s" % scene)
     draws = [t for t in scene[:half] if t.startswith(("glDrawElements", "glDrawArrays"))]
-    check(len(draws) >= 1, "teapot drawn without a vertex-array draw")
+    check(len(draws) == 1, "a teapot is not one vertex-array draw: %s" % scene)
     return scene
+
+
+RELIEF_PREFIX = (call("glTranslatef", F(-0.7), F(-0.7), F(-0.5)),
+                 call("glScalef", F(0.009), F(0.009), F(0.009)))
+
+
+def relief_scene_of(texts):
+    """All tiles in one draw of quads, four corners each."""
+    scene = array_scene_of(texts, RELIEF_PREFIX)
+    draws = [t for t in scene if t.startswith(("glDrawElements", "glDrawArrays"))]
+    check(draws == [call("glDrawArrays", "GL_QUADS", "0", str(4 * W * H))],
+          "relief tiles not drawn as one array of quads: %s" % draws)
+    return scene
+
+
+def relief_arrays(smoothed):
+    """The corners of tile (row i, column j) at (i, j, lift) plus the unit
+    square's corners in drawing order, each in the tile's colour."""
+    positions, colors = [], []
+    for row in range(H):
+        for column in range(W):
+            r, g, b, a = smoothed[(row * W + column) * 4:(row * W + column) * 4 + 4]
+            lift = f32(a * 0.5)
+            for dx, dy in ((0, 0), (0, 1), (1, 1), (1, 0)):
+                positions += (row + dx, column + dy, lift)
+                colors += (r / 256, g / 256, b / 256, 1)
+    return (struct.pack("%df" % len(positions), *positions),
+            struct.pack("%df" % len(colors), *colors))
+
+
+def check_relief_arrays(n, frame_calls, frame, trace, directory):
+    vertices = [num for num, t in frame_calls if t.startswith("glVertexPointer(3, GL_FLOAT, 0,")]
+    colors = [num for num, t in frame_calls if t.startswith("glColorPointer(4, GL_FLOAT, 0,")]
+    check(len(vertices) == 1 and len(colors) == 1, "relief pass %d: no float vertex and "
+          "colour arrays" % n)
+    blobs = dump_blobs(trace, vertices + colors, directory)
+    expected_vertices, expected_colors = relief_arrays(frame.smoothed(n))
+    check(blobs[vertices[0]] == expected_vertices, "relief pass %d: tile corners wrong" % n)
+    check(blobs[colors[0]] == expected_colors, "relief pass %d: tile colours wrong" % n)
+
 
 def floats(blob):
     return [f32(v) for v in memoryview(blob).cast("f")]
@@ -376,8 +430,12 @@ def check_trace(program, trace, directory, phases):
     start = next(i for i, t in enumerate(texts) if not t.endswith(" // fake"))
     texts = texts[start:]
 
-    teapot = teapot_scene_of(texts) if program == "teapot" else None
-    expect = Expectation(program, frame, texture_id, teapot)
+    array_scene = None
+    if program == "teapot":
+        array_scene = teapot_scene_of(texts)
+    elif program == "relief" and any(t.startswith("glDrawArrays(") for t in texts):
+        array_scene = relief_scene_of(texts)
+    expect = Expectation(program, frame, texture_id, array_scene)
     init = init_calls(program, texture_id)
     check(matches(texts[:len(init)], init),
           "initialisation differs: " + first_difference(texts[:len(init)], init))
@@ -416,6 +474,12 @@ def check_trace(program, trace, directory, phases):
                   "the texture of pass 3 is not the picture smoothed three times")
         if n == 3 and program == "teapot":
             check_teapot_sizes(numbered, trace, directory)
+        if program == "relief" and array_scene is not None:
+            if n == 3:
+                check_relief_arrays(n, numbered, frame, trace, directory)
+            last = (n, numbered)
+    if program == "relief" and array_scene is not None:
+        check_relief_arrays(*last, frame, trace, directory)
     check(phase == len(phases) - 1,
           "the passes stopped at phase %d of %d: %s" % (phase, len(phases) - 1, phases[phase]))
     check(checked >= 3, "too few passes traced")
