@@ -83,6 +83,7 @@ def check_planes(image):
 
 
 TEAPOT_COLOR = (20, 40, 90)
+MID_COLOR = (200, 120, 40)
 
 
 def check_teapot(image):
@@ -149,9 +150,6 @@ def check_colorspace(image):
     return failures
 
 
-TUNNEL_COLOR = (200, 120, 40)
-
-
 def check_tunnel(image):
     """White background, the stacked pictures tinted by the frame, and the
     black outlines of display mode 0."""
@@ -176,14 +174,14 @@ def check_tunnel(image):
 
 
 SCENES = {
-    # capture file, picture check, passes to settle, whether the picture is
-    # still once settled
-    "colorspace": (lambda r, c: TUNNEL_COLOR, check_colorspace, 0.1, True),
+    # capture file pattern, picture check, smoothing factor, whether the
+    # picture holds still once settled
+    "colorspace": (lambda r, c: MID_COLOR, check_colorspace, 0.1, True),
     "teapot": (lambda r, c: TEAPOT_COLOR, check_teapot, 0.1, True),
     "planes": (QUADRANTS, check_planes, 0.1, True),
     "relief": (QUADRANTS, check_relief, 1 / 70, True),
     # The twist follows the brightness for thousands of passes.
-    "tunnel": (lambda r, c: TUNNEL_COLOR, check_tunnel, 0.1, False),
+    "tunnel": (lambda r, c: MID_COLOR, check_tunnel, 0.1, False),
 }
 
 
@@ -225,7 +223,7 @@ def check_stand_in_agent(session, process):
     return pid
 
 
-def check_spin(session, program, settled_image):
+def check_spin(session, settled_image):
     """A right click changes nothing; a left click starts the spin."""
     session.click(3)
     session.passes.wait(5, 60)
@@ -266,7 +264,7 @@ def case_launch(program, binary, session):
     check(session.cursor()["max_alpha"] == 0, "the pointer is visible over the window")
     image = check_picture(session, program, "settled")
     if SCENES[program][3]:
-        check_spin(session, program, image)
+        check_spin(session, image)
     check_full_screen_toggle(session, window)
     quit_with_escape(session, process, window)
     check(session.agent_pids() == [agent], "the agent was started again")
