@@ -6,10 +6,13 @@ import argparse
 import math
 import os
 import subprocess
+import sys
 import time
 
-import xharness as xh
-from xharness import check, near
+# Imported from the source tree, which must stay free of bytecode caches.
+sys.dont_write_bytecode = True
+import xharness as xh  # noqa: E402
+from xharness import check, near  # noqa: E402
 
 AGENT_MESSAGE = "Could not start video capture agent"
 FULL_SCREEN = (0, 0, 640, 480)

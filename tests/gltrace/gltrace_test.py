@@ -9,6 +9,8 @@ import struct
 import subprocess
 import sys
 
+# Imported from the source tree, which must stay free of bytecode caches.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import xharness as xh  # noqa: E402
 from xharness import check, f32  # noqa: E402
