@@ -341,10 +341,52 @@ def case_agent_window(program, binary, session, kind, title, starts_agent):
         announcer.wait(10)
 
 
+def changed_pixels(a, b):
+    return sum(1 for i in range(0, len(a.data), 3) if a.data[i:i + 3] != b.data[i:i + 3])
+
+
+def distinct_colours(image):
+    return len({image.data[i:i + 3] for i in range(0, len(image.data), 3 * 7)})
+
+
+def case_real_agent(program, binary, session, agent):
+    """The real agent, started by the visualiser, keeps the picture moving."""
+    os.symlink(agent, os.path.join(session.bin, "lumigrab"))
+    session.move_pointer(0, 0)
+    process = session.start([binary])
+    window = full_screen_window(session)
+    lock = os.path.join(session.runtime, "lumigrab.lock")
+    try:
+        xh.wait_for(lambda: os.path.exists(session.capture_path) and
+                    os.path.getsize(session.capture_path) == xh.FRAME_WIDTH * xh.FRAME_HEIGHT * 3,
+                    30, "the agent's first frame")
+        check(not session.dialogs(), "the agent could not be started")
+        # Long enough for even the slowest smoothing to bring the picture in.
+        session.passes.wait(150, 120)
+        first = session.screenshot("agent-first")
+        check(distinct_colours(first) > 50,
+              "no picture: %d distinct colours" % distinct_colours(first))
+        session.passes.wait(40, 60)
+        later = session.screenshot("agent-later")
+        changed = changed_pixels(first, later)
+        check(changed > len(first.data) // 3 // 50,
+              "the picture hardly changed over time: %d pixels" % changed)
+        quit_with_escape(session, process, window)
+    finally:
+        # The agent runs in a session of its own and outlives the visualiser.
+        try:
+            with open(lock) as f:
+                os.kill(int(f.read().split()[0]), 9)
+        except (OSError, ValueError, IndexError):
+            pass
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--xprobe", required=True)
-    parser.add_argument("--case", choices=("launch", "dialog", "agent-window"), required=True)
+    parser.add_argument("--case", choices=("launch", "dialog", "agent-window", "real-agent"),
+                        required=True)
+    parser.add_argument("--agent", help="the capture agent, for the real-agent case")
     parser.add_argument("--keep", action="store_true", help="keep the files of a failed case")
     parser.add_argument("binaries", nargs="+")
     args = parser.parse_args()
@@ -353,13 +395,15 @@ def main():
         binary, extra = case
         program = os.path.basename(binary)
         session = xh.Session("%s-%s" % (args.case, program), args.xprobe,
-                             agent_on_path=args.case != "dialog")
+                             agent_on_path=args.case not in ("dialog", "real-agent"))
         ok = False
         try:
             if args.case == "launch":
                 case_launch(program, binary, session)
             elif args.case == "dialog":
                 case_dialog(program, binary, session)
+            elif args.case == "real-agent":
+                case_real_agent(program, binary, session, args.agent)
             else:
                 case_agent_window(program, binary, session, *extra)
             ok = True
