@@ -2,8 +2,6 @@
 
 #include <GL/gl.h>
 
-#include <cstring>
-
 #include "capture_file.h"
 #include "vector_frame.h"
 
@@ -17,19 +15,12 @@ std::int32_t brightnessSum = 0;
 
 namespace {
 
-constexpr int maxChannelSum = 3 * 255;
-constexpr std::uint8_t constantAlpha = 110;
-
 template <AlphaRule rule>
 int alphaFor(int channelSum) {
     if constexpr (rule == AlphaRule::brightness) return channelSum / 3;
     if constexpr (rule == AlphaRule::inverseBrightness) return (maxChannelSum - channelSum) / 3;
-    if constexpr (rule == AlphaRule::constant110) return constantAlpha;
+    if constexpr (rule == AlphaRule::constant110) return constantAlphaValue;
 }
-
-}  // namespace
-
-namespace {
 
 template <AlphaRule rule>
 void convertRows() {

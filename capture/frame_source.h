@@ -21,6 +21,9 @@ extern std::uint8_t smoothedImage[imageBytes];
 extern std::uint32_t videoTexture;
 extern std::int32_t brightnessSum;
 
+constexpr int maxChannelSum = 3 * 255;
+constexpr std::uint8_t constantAlphaValue = 110;
+
 // How a program derives a pixel's alpha from s = r + g + b.
 enum class AlphaRule {
     brightness,         // s / 3

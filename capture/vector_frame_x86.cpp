@@ -9,8 +9,6 @@ constexpr int pixelsPerVector = 4;
 
 // s / 3 for every s up to 765, as (s * 21846) >> 16 in each 32-bit lane.
 constexpr int thirdMultiplier = 21846;
-constexpr int maxChannelSum = 765;
-constexpr int constantAlpha = 110;
 
 template <AlphaRule rule>
 __attribute__((target("ssse3"))) void convertRows(int width, int height) {
@@ -40,7 +38,7 @@ __attribute__((target("ssse3"))) void convertRows(int width, int height) {
                 const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(maxChannelSum), sum);
                 alpha = _mm_srli_epi32(_mm_madd_epi16(rest, third), 16);
             } else {
-                alpha = _mm_set1_epi32(constantAlpha);
+                alpha = _mm_set1_epi32(constantAlphaValue);
             }
             const __m128i out = _mm_or_si128(rgb, _mm_slli_epi32(alpha, 24));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(rgba + 4 * x), out);
