@@ -95,26 +95,15 @@ bool integerStepMatches(float blendFactor) {
     return true;
 }
 
-template <unsigned divisor>
-void smoothRows() {
+// Applies `step` to every frame byte of the smoothed image and its staged
+// counterpart.
+template <typename Step>
+void smoothRows(Step step) {
     const int rowLength = frameWidth * imageBytesPerPixel, height = frameHeight;
     for (int y = 0; y < height; ++y) {
         std::uint8_t* smoothedRow = smoothedImage + y * imageRowBytes;
         const std::uint8_t* stagingRow = stagingImage + y * imageRowBytes;
-        for (int i = 0; i < rowLength; ++i) {
-            smoothedRow[i] = stepToward<divisor>(smoothedRow[i], stagingRow[i]);
-        }
-    }
-}
-
-void smoothRowsExactly(float blendFactor) {
-    const int rowLength = frameWidth * imageBytesPerPixel, height = frameHeight;
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* smoothedRow = smoothedImage + y * imageRowBytes;
-        const std::uint8_t* stagingRow = stagingImage + y * imageRowBytes;
-        for (int i = 0; i < rowLength; ++i) {
-            smoothedRow[i] = blendByte(smoothedRow[i], stagingRow[i], blendFactor);
-        }
+        for (int i = 0; i < rowLength; ++i) smoothedRow[i] = step(smoothedRow[i], stagingRow[i]);
     }
 }
 
@@ -126,11 +115,13 @@ void smoothFrame(float blendFactor) {
     static const bool tenthsMatch = integerStepMatches<10>(defaultBlendFactor);
     static const bool seventiethsMatch = integerStepMatches<70>(slowBlendFactor);
     if (blendFactor == defaultBlendFactor && tenthsMatch) {
-        if (!smoothFrameWithVectors(10)) smoothRows<10>();
+        if (!smoothFrameWithVectors(10)) smoothRows(stepToward<10>);
     } else if (blendFactor == slowBlendFactor && seventiethsMatch) {
-        if (!smoothFrameWithVectors(70)) smoothRows<70>();
+        if (!smoothFrameWithVectors(70)) smoothRows(stepToward<70>);
     } else {
-        smoothRowsExactly(blendFactor);
+        smoothRows([blendFactor](std::uint8_t oldValue, std::uint8_t newValue) {
+            return blendByte(oldValue, newValue, blendFactor);
+        });
     }
 }
 
