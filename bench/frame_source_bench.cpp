@@ -104,7 +104,7 @@ BENCHMARK_CAPTURE(BM_FrameSource, brightness_alpha_factor_0_1,
 BENCHMARK_CAPTURE(BM_FrameSource, inverse_alpha_factor_0_1,
                   CaptureSettings{AlphaRule::inverseBrightness, defaultBlendFactor, false});
 BENCHMARK_CAPTURE(BM_FrameSource, constant_alpha_factor_0_1,
-                  CaptureSettings{AlphaRule::constant110, defaultBlendFactor, false});
+                  CaptureSettings{AlphaRule::evenTranslucency, defaultBlendFactor, false});
 BENCHMARK_CAPTURE(BM_FrameSource, brightness_alpha_factor_1_70,
                   CaptureSettings{AlphaRule::brightness, slowBlendFactor, false});
 BENCHMARK(BM_PlainReadAndCopy);

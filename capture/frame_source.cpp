@@ -19,7 +19,7 @@ template <AlphaRule rule>
 int alphaFor(int channelSum) {
     if constexpr (rule == AlphaRule::brightness) return channelSum / 3;
     if constexpr (rule == AlphaRule::inverseBrightness) return (maxChannelSum - channelSum) / 3;
-    if constexpr (rule == AlphaRule::constant110) return constantAlphaValue;
+    if constexpr (rule == AlphaRule::evenTranslucency) return constantAlphaValue;
 }
 
 template <AlphaRule rule>
@@ -54,7 +54,7 @@ void convertFrame(AlphaRule rule) {
     switch (rule) {
         case AlphaRule::brightness: convertRows<AlphaRule::brightness>(); break;
         case AlphaRule::inverseBrightness: convertRows<AlphaRule::inverseBrightness>(); break;
-        case AlphaRule::constant110: convertRows<AlphaRule::constant110>(); break;
+        case AlphaRule::evenTranslucency: convertRows<AlphaRule::evenTranslucency>(); break;
     }
 }
 

@@ -10,6 +10,9 @@ constexpr int imageSize = 256;
 constexpr int imageBytesPerPixel = 4;
 constexpr int imageRowBytes = imageSize * imageBytesPerPixel;
 constexpr int imageBytes = imageSize * imageRowBytes;
+// Far more than the 57,600 bytes of a frame. The vector conversion loads 16
+// bytes for every 12 it uses, so it reads up to 4 bytes past the last pixel;
+// without that slack it would fall back to the slower plain loop.
 constexpr int rawFrameCapacity = 480000;
 constexpr unsigned int noTextureYet = 0xFFFFFFFFu;
 
@@ -22,13 +25,14 @@ extern std::uint32_t videoTexture;
 extern std::int32_t brightnessSum;
 
 constexpr int maxChannelSum = 3 * 255;
+// The alpha of every pixel under AlphaRule::evenTranslucency.
 constexpr std::uint8_t constantAlphaValue = 110;
 
 // How a program derives a pixel's alpha from s = r + g + b.
 enum class AlphaRule {
     brightness,         // s / 3
     inverseBrightness,  // (765 - s) / 3
-    constant110,        // 110
+    evenTranslucency,   // constantAlphaValue, so every pixel is equally see-through
 };
 
 // The per-program variant of the frame source.

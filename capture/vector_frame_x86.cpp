@@ -108,7 +108,7 @@ bool convertFrameWithVectors(AlphaRule rule) {
         case AlphaRule::inverseBrightness:
             convertRows<AlphaRule::inverseBrightness>(width, height);
             break;
-        case AlphaRule::constant110: convertRows<AlphaRule::constant110>(width, height); break;
+        case AlphaRule::evenTranslucency: convertRows<AlphaRule::evenTranslucency>(width, height); break;
     }
     return true;
 }

@@ -1,8 +1,11 @@
 # add_visualiser(name): one visualiser program from scenes/<name>/. The folder
 # defines `<name>Settings`, the ViewerSettings row that holds its scene; the
-# shared entry point is compiled against that row.
+# shared entry point is compiled against that row. The program joins the
+# global property LUMIVIS_PROGRAMS, from which the tests, the benchmarks and
+# the scripts take the list of programs.
 function(add_visualiser name)
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scenes/${name}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "_limit\\.cpp$")
   add_library(scene_${name} STATIC ${sources})
   target_link_libraries(scene_${name} PUBLIC viewer_shell)
   add_executable(${name} ${PROJECT_SOURCE_DIR}/shell/main.cpp)
@@ -10,4 +13,14 @@ function(add_visualiser name)
                                              PROGRAM_NAME="${name}")
   target_link_libraries(${name} PRIVATE scene_${name})
   install(TARGETS ${name})
+  set_property(GLOBAL APPEND PROPERTY LUMIVIS_PROGRAMS ${name})
 endfunction()
+
+# After the last add_visualiser: sets LUMIVIS_PROGRAMS in the caller and
+# writes it, one name a line, to programs.txt in the build folder, where the
+# scripts read it.
+macro(write_visualiser_list)
+  get_property(LUMIVIS_PROGRAMS GLOBAL PROPERTY LUMIVIS_PROGRAMS)
+  list(JOIN LUMIVIS_PROGRAMS "\n" _lumivis_program_lines)
+  file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/programs.txt CONTENT "${_lumivis_program_lines}\n")
+endmacro()

@@ -26,5 +26,8 @@ done
 
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-"${sudo[@]}" apt-get update
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+# Another install may hold dpkg's lock for a while (a desktop's updater, a
+# second build); wait for it instead of failing.
+apt=("${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600)
+"${apt[@]}" update
+DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y --no-install-recommends "${missing[@]}"

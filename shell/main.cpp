@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "capture_agent.h"
 #include "glut_window.h"
 #include "viewer.h"
 
@@ -51,13 +52,16 @@ bool printedHelp(int argc, char** argv) {
             std::printf(
                 "Usage: %s [GLUT options]\n"
                 "A full-screen live-camera visualiser. It starts the capture agent\n"
-                "\"lumigrab\" when none is running and draws its newest frame.\n\n"
+                "\"%s\" when none is running and draws its newest frame.\n\n"
                 "  mouse pointer   steers the view\n"
-                "  left click      switches the automatic spin on and off\n"
-                "  space           switches the axes (colorspace) or the display mode (tunnel)\n"
+                "  left click      switches the automatic spin on and off\n",
+                PROGRAM_NAME, captureAgentCommand);
+            if (PROGRAM_SETTINGS.spaceKeyHelp != nullptr) {
+                std::printf("  space           %s\n", PROGRAM_SETTINGS.spaceKeyHelp);
+            }
+            std::printf(
                 "  F11             leaves and re-enters full screen\n"
-                "  Escape          quits\n",
-                PROGRAM_NAME);
+                "  Escape          quits\n");
             return true;
         }
     }

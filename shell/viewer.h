@@ -7,9 +7,9 @@
 class Viewer;
 
 // The one record of constants that makes a program's shell differ from the
-// others, together with its scene.
+// others, together with its scene. Rows are written with named fields.
 struct ViewerSettings {
-    float clearColor[4];
+    float clearColor[4];  // red, green, blue, alpha
     bool depthTest;
     bool colorMaterial;
     float yawRate;    // degrees per pass in automatic spin
@@ -20,7 +20,18 @@ struct ViewerSettings {
     CaptureSettings capture;
     void (*onSpaceKey)(Viewer& viewer);
     void (*drawScene)(Viewer& viewer);
+    // The line of --help that says what the space bar does; null where it
+    // does nothing.
+    const char* spaceKeyHelp;
 };
+
+// A spin rate of one degree every `passes` display passes, divided in single
+// precision: 1.0f / 8.333f is the float with bits 0x3DF5C513, not 0.12.
+constexpr float degreeEvery(float passes) { return 1.0f / passes; }
+
+// The near plane of most programs: 0.1 as stored in single precision,
+// widened to double.
+constexpr double tenthNearPlane = double(0.1f);
 
 struct WindowGeometry {
     std::int32_t x, y, width, height;

@@ -69,15 +69,18 @@ void onSpaceKey(Viewer&) {}
 }  // namespace
 
 extern const ViewerSettings reliefSettings = {
-    {0.4f, 0.4f, 0.4f, 1},
-    true,
-    false,
-    0.11111111f,
-    0.08823789f,
-    {0, 0, 1},
-    100,
-    double(0.0001f),
-    {AlphaRule::brightness, slowBlendFactor, false},
-    onSpaceKey,
-    drawScene,
+    .clearColor = {0.4f, 0.4f, 0.4f, 1},
+    .depthTest = true,
+    .colorMaterial = false,
+    .yawRate = degreeEvery(9),
+    .pitchRate = degreeEvery(11.333f),
+    .pitchAxis = {0, 0, 1},
+    .fieldOfView = 100,
+    .nearPlane = double(0.0001f),  // 0.0001 as stored in single precision
+    .capture = {.alphaRule = AlphaRule::brightness,
+                .blendFactor = slowBlendFactor,
+                .uploadTexture = false},
+    .onSpaceKey = onSpaceKey,
+    .drawScene = drawScene,
+    .spaceKeyHelp = nullptr,
 };

@@ -55,10 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
     AlphaRules, Conversion,
     testing::Values(ConversionCase{AlphaRule::brightness, 0, 0, 0, 0},
                     ConversionCase{AlphaRule::inverseBrightness, 0, 0, 0, 255},
-                    ConversionCase{AlphaRule::constant110, 0, 0, 0, 110},
+                    ConversionCase{AlphaRule::evenTranslucency, 0, 0, 0, 110},
                     ConversionCase{AlphaRule::brightness, 255, 255, 255, 255},
                     ConversionCase{AlphaRule::inverseBrightness, 255, 255, 255, 0},
-                    ConversionCase{AlphaRule::constant110, 255, 255, 255, 110},
+                    ConversionCase{AlphaRule::evenTranslucency, 255, 255, 255, 110},
                     ConversionCase{AlphaRule::brightness, 1, 1, 1, 1},
                     ConversionCase{AlphaRule::inverseBrightness, 1, 1, 1, 254},
                     // Only sums of 763 and more are fully transparent in teapot.
@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Conversion, NeverWritesOutsideTheFrameAndSumsBrightness) {
     resetFrameData();
     fillFrame(255, 255, 255);
-    convertFrame(AlphaRule::constant110);
+    convertFrame(AlphaRule::evenTranslucency);
     EXPECT_EQ(brightnessSum, 4896000);
     EXPECT_EQ(imagePixel(stagingImage, 0, 160)[3], 0);
     EXPECT_EQ(imagePixel(stagingImage, 120, 0)[0], 0);
@@ -193,7 +193,7 @@ TEST(Smoothing, WholeImageStepMatchesTheExactStepForEveryBytePair) {
 
 TEST(Conversion, MatchesThePixelRuleOnAVariedFrame) {
     for (AlphaRule rule :
-         {AlphaRule::brightness, AlphaRule::inverseBrightness, AlphaRule::constant110}) {
+         {AlphaRule::brightness, AlphaRule::inverseBrightness, AlphaRule::evenTranslucency}) {
         resetFrameData();
         std::uint32_t seed = 12345;
         for (std::size_t i = 0; i < std::size_t(160 * 120 * 3); ++i) {
