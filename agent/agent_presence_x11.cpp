@@ -4,10 +4,9 @@
 #include <X11/Xutil.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "agent_window_x11.h"
 #include "capture_agent.h"
+#include "x11_properties.h"
 
 namespace {
 
@@ -44,18 +43,8 @@ void AgentPresence::announce() {
     if (display_ == nullptr || window_ != 0) return;
     window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
 
-    XStoreName(display_, window_, captureAgentTitle);
-    const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
-    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_NAME", False), utf8, 8,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(captureAgentTitle),
-                    int(std::strlen(captureAgentTitle)));
-
-    XClassHint classHint;
-    char resourceName[] = "lumigrab";
-    char resourceClass[] = "Lumigrab";
-    classHint.res_name = resourceName;
-    classHint.res_class = resourceClass;
-    XSetClassHint(display_, window_, &classHint);
+    setWindowTitle(display_, window_, captureAgentTitle);
+    setWindowClass(display_, window_, "lumigrab", "Lumigrab");
 
     const unsigned long pid = static_cast<unsigned long>(getpid());
     XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32,

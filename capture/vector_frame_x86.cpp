@@ -108,7 +108,9 @@ bool convertFrameWithVectors(AlphaRule rule) {
         case AlphaRule::inverseBrightness:
             convertRows<AlphaRule::inverseBrightness>(width, height);
             break;
-        case AlphaRule::evenTranslucency: convertRows<AlphaRule::evenTranslucency>(width, height); break;
+        case AlphaRule::evenTranslucency:
+            convertRows<AlphaRule::evenTranslucency>(width, height);
+            break;
     }
     return true;
 }

@@ -3,7 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
-#include <cstring>
+#include "x11_properties.h"
 
 namespace {
 
@@ -11,21 +11,8 @@ namespace {
 // program through Xlib's default error handler.
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
-bool propertyEquals(Display* display, Window window, Atom property, const char* text) {
-    Atom actualType = None;
-    int actualFormat = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    const long maxLongs = 64;
-    if (XGetWindowProperty(display, window, property, 0, maxLongs, False, AnyPropertyType,
-                           &actualType, &actualFormat, &count, &remaining, &data) != Success) {
-        return false;
-    }
-    bool same = data != nullptr && actualFormat == 8 && remaining == 0 &&
-                count == std::strlen(text) && std::memcmp(data, text, count) == 0;
-    if (data != nullptr) XFree(data);
-    return same;
-}
+// Longer titles cannot match the short ones searched for.
+constexpr long maxTitleLongs = 64;
 
 }  // namespace
 
@@ -41,8 +28,8 @@ bool topLevelWindowTitled(Display* display, const char* title) {
     XErrorHandler previous = XSetErrorHandler(ignoreXError);
     bool found = false;
     for (unsigned int i = 0; i < count && !found; ++i) {
-        found = propertyEquals(display, children[i], XA_WM_NAME, title) ||
-                propertyEquals(display, children[i], netWmName, title);
+        found = WindowProperty(display, children[i], XA_WM_NAME, maxTitleLongs).holdsText(title) ||
+                WindowProperty(display, children[i], netWmName, maxTitleLongs).holdsText(title);
     }
     XSync(display, False);
     XSetErrorHandler(previous);

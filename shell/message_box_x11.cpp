@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "x11_properties.h"
+
 namespace {
 
 constexpr int padding = 16;
@@ -83,18 +85,8 @@ bool showX11Message(unsigned long owner, const char* text, const char* caption) 
     Window window = XCreateSimpleWindow(display, RootWindow(display, screen), x, y,
                                         unsigned(l.width), unsigned(l.height), 1,
                                         BlackPixel(display, screen), WhitePixel(display, screen));
-    XStoreName(display, window, caption);
-    Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
-    XChangeProperty(display, window, netWmName, XInternAtom(display, "UTF8_STRING", False), 8,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(caption),
-                    int(std::strlen(caption)));
-    XClassHint classHint;
-    char resName[] = "message";
-    char resClass[sizeof "LumivisMessage"];
-    std::strcpy(resClass, messageWindowClass);
-    classHint.res_name = resName;
-    classHint.res_class = resClass;
-    XSetClassHint(display, window, &classHint);
+    setWindowTitle(display, window, caption);
+    setWindowClass(display, window, "message", messageWindowClass);
     if (owner != 0) XSetTransientForHint(display, window, owner);
     setAtomProperty(display, window, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG");
     setAtomProperty(display, window, "_NET_WM_STATE", "_NET_WM_STATE_MODAL");

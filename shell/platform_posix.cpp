@@ -13,6 +13,7 @@
 #include "agent_window_x11.h"
 #include "message_box_x11.h"
 #include "platform.h"
+#include "x11_properties.h"
 
 extern char** environ;
 
@@ -84,19 +85,16 @@ bool desktopHandlesFullScreen() {
     if (display == nullptr) return false;
     const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
     const Atom fullScreenState = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    bool handles = false;
     const long maxAtoms = 1024;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, maxAtoms, False,
-                           XA_ATOM, &type, &format, &count, &remaining, &data) == Success &&
-        data != nullptr && format == 32) {
-        const Atom* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count && !handles; ++i) handles = atoms[i] == fullScreenState;
+    const WindowProperty atoms(display, DefaultRootWindow(display), supported, maxAtoms);
+    bool handles = false;
+    if (atoms.complete() && atoms.type() == XA_ATOM && atoms.format() == 32) {
+        // Xlib hands 32-bit items over as longs.
+        const Atom* list = reinterpret_cast<const Atom*>(atoms.data());
+        for (unsigned long i = 0; i < atoms.count() && !handles; ++i) {
+            handles = list[i] == fullScreenState;
+        }
     }
-    if (data != nullptr) XFree(data);
     XCloseDisplay(display);
     return handles;
 }
