@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "source_plan.h"
+#include "builtin_pictures.h"
 
 namespace {
 
@@ -95,12 +95,8 @@ std::string agentUsage(const std::string& program) {
                        "Writes the newest camera frame for the visualisers, 160x120 pixels, about\n"
                        "--fps times a second. With no source named it uses the first camera that\n"
                        "opens, else a built-in moving picture.\n"
-                       "\n"
-                       "  --source SOURCE   a camera device (/dev/video0), a video file, or a\n"
-                       "                    built-in source (see below)\n"
-                       "  --pipeline DESC   any GStreamer source description, e.g.\n"
-                       "                    \"videotestsrc pattern=ball\"\n"
-                       "  --fps N           frames a second, " +
+                       "\n" +
+                       sourceOptionsHelp() + "  --fps N           frames a second, " +
                        std::to_string(minimumFps) + " to " + std::to_string(maximumFps) +
                        " (default 30)\n"
                        "  --mirror          mirror left and right, as in a selfie view\n"

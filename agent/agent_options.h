@@ -31,3 +31,7 @@ OptionsResult parseAgentOptions(const std::vector<std::string>& args);
 
 // The --help text, naming `program` and the built-in sources.
 std::string agentUsage(const std::string& program);
+
+// The --help lines for the options that name a source, as this system's
+// agent understands them; defined beside its source planning.
+const char* sourceOptionsHelp();

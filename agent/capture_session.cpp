@@ -8,8 +8,8 @@
 
 #include <cstdio>
 
+#include "builtin_pictures.h"
 #include "frame_pack.h"
-#include "pattern_picture.h"
 
 namespace {
 
@@ -151,6 +151,7 @@ GstElement* CaptureSession::buildPipeline(const CaptureCandidate& candidate, std
             static_cast<CaptureSession*>(self)->pushPatternFrame(appSrc);
         };
         patternFrames_ = 0;
+        builtinPicture_ = candidate.plan.picture;
         gst_app_src_set_callbacks(GST_APP_SRC(source), &sourceCallbacks, this, nullptr);
         gst_object_unref(source);
     }
@@ -339,9 +340,9 @@ void CaptureSession::pushPatternFrame(GstAppSrc* source) {
     const guint64 start = gst_util_uint64_scale(patternFrames_, GST_SECOND, guint64(settings_.fps));
     const guint64 end =
         gst_util_uint64_scale(patternFrames_ + 1, GST_SECOND, guint64(settings_.fps));
-    renderPattern(double(start) / GST_SECOND,
-                  static_cast<std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
-                  std::size_t(GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0)));
+    drawBuiltinPicture(builtinPicture_, patternFrames_, double(start) / GST_SECOND,
+                       static_cast<std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                       std::size_t(GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0)));
     gst_video_frame_unmap(&frame);
     GST_BUFFER_PTS(buffer) = start;
     GST_BUFFER_DURATION(buffer) = end - start;

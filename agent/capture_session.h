@@ -92,6 +92,7 @@ class CaptureSession {
 
     // Touched by the streaming threads.
     guint64 patternFrames_ = 0;
+    BuiltinPicture builtinPicture_ = BuiltinPicture::Pattern;
     std::atomic<bool> sawFrame_{false};
     std::atomic<bool> writeFailing_{false};
     std::array<std::uint8_t, captureFrameBytes> frame_{};

@@ -2,30 +2,10 @@
 
 #include <sys/stat.h>
 
+#include "agent_options.h"
 #include "capture_file.h"
 
 namespace {
-
-struct BuiltinEntry {
-    BuiltinSource source;
-    const char* testPattern;
-};
-
-// Solid colours come straight out of the test source in BGR, so nothing
-// between it and the file can shift their values.
-const std::vector<BuiltinEntry>& builtinEntries() {
-    static const std::vector<BuiltinEntry> entries = {
-        {{defaultPatternName, "flowing colours whose brightness drifts (the default)"}, nullptr},
-        {{"bars", "still colour bars"}, "smpte"},
-        {{"red", "solid red"}, "red"},
-        {{"green", "solid green"}, "green"},
-        {{"blue", "solid blue"}, "blue"},
-        {{"white", "solid white"}, "white"},
-        {{"black", "solid black"}, "black"},
-        {{"blink", "black and white in turn, one frame each"}, "blink"},
-    };
-    return entries;
-}
 
 std::string frameCaps(const char* format, int width, int height, int fps) {
     std::string caps = "video/x-raw";
@@ -34,7 +14,8 @@ std::string frameCaps(const char* format, int width, int height, int fps) {
            ",framerate=" + std::to_string(fps) + "/1";
 }
 
-// The agent draws the built-in picture itself; the clock at the sink paces it.
+// The agent draws the built-in pictures itself; the clock at the sink paces
+// them.
 std::string patternLaunch(int fps) {
     return std::string("appsrc name=") + patternSourceName +
            " format=time caps=" + frameCaps("BGR", captureFrameWidth, captureFrameHeight, fps);
@@ -54,26 +35,20 @@ const char* cameraPreference =
 
 }  // namespace
 
-const std::vector<BuiltinSource>& builtinSources() {
-    static const std::vector<BuiltinSource> sources = [] {
-        std::vector<BuiltinSource> list;
-        for (const BuiltinEntry& entry : builtinEntries()) list.push_back(entry.source);
-        return list;
-    }();
-    return sources;
+const char* sourceOptionsHelp() {
+    return "  --source SOURCE   a camera device (/dev/video0), a video file, or a\n"
+           "                    built-in source (see below)\n"
+           "  --pipeline DESC   any GStreamer source description, e.g.\n"
+           "                    \"videotestsrc pattern=ball\"\n";
 }
 
 bool planForSource(const std::string& source, int fps, SourcePlan* plan, std::string* error) {
-    for (const BuiltinEntry& entry : builtinEntries()) {
-        if (source != entry.source.name) continue;
+    if (const BuiltinSource* builtin = findBuiltinSource(source)) {
         plan->kind = SourceKind::Builtin;
         plan->label = source;
-        plan->generated = entry.testPattern == nullptr;
-        plan->launch = plan->generated
-                           ? patternLaunch(fps)
-                           : std::string("videotestsrc is-live=true pattern=") + entry.testPattern +
-                                 " ! " +
-                                 frameCaps("BGR", captureFrameWidth, captureFrameHeight, fps);
+        plan->generated = true;
+        plan->picture = builtin->picture;
+        plan->launch = patternLaunch(fps);
         return true;
     }
 

@@ -1,18 +1,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-// A source the agent can be asked for by name.
-struct BuiltinSource {
-    const char* name;
-    const char* summary;
-};
-
-const std::vector<BuiltinSource>& builtinSources();
-
-// The built-in picture used when no camera opens.
-constexpr const char* defaultPatternName = "pattern";
+#include "builtin_pictures.h"
 
 enum class SourceKind { Builtin, Device, File, Pipeline, Camera };
 
@@ -23,9 +13,10 @@ struct SourcePlan {
     SourceKind kind = SourceKind::Builtin;
     std::string label;
     std::string launch;
-    // The built-in picture: drawn by the agent into the app source named
+    // A built-in picture: drawn by the agent into the app source named
     // patternSourceName.
     bool generated = false;
+    BuiltinPicture picture = BuiltinPicture::Pattern;
 };
 
 constexpr const char* appSinkName = "lumigrab_sink";
