@@ -8,7 +8,8 @@ function(add_visualiser name)
   list(FILTER sources EXCLUDE REGEX "_limit\\.cpp$")
   add_library(scene_${name} STATIC ${sources})
   target_link_libraries(scene_${name} PUBLIC viewer_shell)
-  add_executable(${name} ${PROJECT_SOURCE_DIR}/shell/main.cpp)
+  # On Windows a window program: started from the desktop, no console opens.
+  add_executable(${name} WIN32 ${PROJECT_SOURCE_DIR}/shell/main.cpp)
   target_compile_definitions(${name} PRIVATE PROGRAM_SETTINGS=${name}Settings
                                              PROGRAM_NAME="${name}")
   target_link_libraries(${name} PRIVATE scene_${name})

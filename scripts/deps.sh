@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need on Debian 12.
-# Usage: scripts/deps.sh [run|test|bench]
+# Usage: scripts/deps.sh [run|test|bench|windows]
 set -euo pipefail
 
 build=(cmake g++ make pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libx11-dev
@@ -9,13 +9,17 @@ run=(libgl1-mesa-dri gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstream
 test=(libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils x11-apps apitrace imagemagick
       g++-mingw-w64-x86-64 python3 libxfixes-dev libxtst-dev gstreamer1.0-tools)
 bench=(libbenchmark-dev xvfb x11-utils xdotool)
+# The Windows cross build (scripts/build-windows.sh, its tests built from
+# GoogleTest's sources) and Wine to run it.
+windows=(cmake make dpkg-dev g++-mingw-w64-x86-64 wine wine64 nsis libgtest-dev)
 
 packages=("${build[@]}" "${run[@]}")
 case "${1:-run}" in
     run) ;;
     test) packages+=("${test[@]}") ;;
     bench) packages+=("${test[@]}" "${bench[@]}") ;;
-    *) echo "usage: $0 [run|test|bench]" >&2; exit 2 ;;
+    windows) packages=("${windows[@]}") ;;
+    *) echo "usage: $0 [run|test|bench|windows]" >&2; exit 2 ;;
 esac
 
 missing=()

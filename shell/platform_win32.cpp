@@ -26,8 +26,11 @@ bool startDetachedProcess(const char* command) {
     std::strncpy(commandLine, command, sizeof commandLine - 1);
     commandLine[sizeof commandLine - 1] = '\0';
 
-    const BOOL started = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &process);
+    // The agent is a console program; without a window of its own no console
+    // flashes up over the visualiser, and no Ctrl+C or closed console of
+    // ours reaches it.
+    const BOOL started = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     // The agent is never waited for: its handles go at once.
     if (process.hProcess != nullptr) CloseHandle(process.hProcess);
     if (process.hThread != nullptr) CloseHandle(process.hThread);

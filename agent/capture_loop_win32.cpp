@@ -1,0 +1,321 @@
+#include "capture_loop_win32.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "agent_options.h"
+#include "capture_agent.h"
+#include "frame_pack.h"
+#include "frame_scale.h"
+
+namespace {
+
+constexpr double retrySeconds = 1;
+constexpr double explicitOpenSeconds = 10;
+constexpr double openSeconds = 5;
+// A very short file would otherwise loop as fast as it can be decoded.
+constexpr double shortestLoopSeconds = 0.25;
+constexpr int frameRowBytes = captureFrameWidth * captureBytesPerPixel;
+
+bool sameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+const char* sourceOptionsHelp() {
+    return "  --source SOURCE   a camera by the name --list shows, a video file, or a\n"
+           "                    built-in source (see below)\n";
+}
+
+CaptureCandidate cameraCandidate(const MediaCamera& camera) {
+    CaptureCandidate candidate;
+    candidate.kind = CaptureCandidate::Kind::Camera;
+    candidate.label = camera.name;
+    candidate.camera = camera;
+    return candidate;
+}
+
+CaptureCandidate builtinCandidate(const BuiltinSource& builtin) {
+    CaptureCandidate candidate;
+    candidate.kind = CaptureCandidate::Kind::Builtin;
+    candidate.label = builtin.name;
+    candidate.picture = builtin.picture;
+    return candidate;
+}
+
+bool planForSource(const std::string& source, CaptureCandidate* candidate, std::string* error) {
+    if (const BuiltinSource* builtin = findBuiltinSource(source)) {
+        *candidate = builtinCandidate(*builtin);
+        return true;
+    }
+    for (const MediaCamera& camera : findMediaCameras()) {
+        if (sameName(source, camera.name) || source == camera.link) {
+            *candidate = cameraCandidate(camera);
+            candidate->label = source;
+            return true;
+        }
+    }
+    const DWORD attributes = GetFileAttributesA(source.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        *error = "no such file, camera or built-in source";
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        *error = "is a directory";
+        return false;
+    }
+    candidate->kind = CaptureCandidate::Kind::File;
+    candidate->label = source;
+    candidate->path = source;
+    return true;
+}
+
+// One source of pictures, delivered as the capture frame's BGR pixels, top
+// row first.
+class CaptureLoop::Source {
+   public:
+    enum class Step { Picture, End, Failed };
+    virtual ~Source() = default;
+    // `due`: when to show it, in seconds from the start of the source or
+    // its last rewind; negative for at once.
+    virtual Step next(std::uint8_t* bgr, double* due, std::string* error) = 0;
+    virtual bool rewind() { return false; }
+    virtual void interrupt() {}
+};
+
+class CaptureLoop::BuiltinSourceReader : public Source {
+   public:
+    BuiltinSourceReader(BuiltinPicture picture, int fps) : picture_(picture), fps_(fps) {}
+    Step next(std::uint8_t* bgr, double* due, std::string*) override {
+        *due = double(index_) / fps_;
+        drawBuiltinPicture(picture_, index_, *due, bgr, frameRowBytes);
+        ++index_;
+        return Step::Picture;
+    }
+
+   private:
+    BuiltinPicture picture_;
+    int fps_;
+    std::uint64_t index_ = 0;
+};
+
+class CaptureLoop::MediaSourceReader : public Source {
+   public:
+    MediaSourceReader(std::unique_ptr<MediaReader> reader, bool paced)
+        : reader_(std::move(reader)), paced_(paced) {}
+    Step next(std::uint8_t* bgr, double* due, std::string* error) override {
+        MediaPicture picture;
+        switch (reader_->next(&picture, error)) {
+            case MediaReader::Result::End: return Step::End;
+            case MediaReader::Result::Failed: return Step::Failed;
+            case MediaReader::Result::Picture: break;
+        }
+        const PixelRect crop = centredFourThirds(picture.width, picture.height);
+        if (crop.width <= 0 || crop.height <= 0) {
+            *error = "an empty picture";
+            return Step::Failed;
+        }
+        scaleToCaptureFrame(picture.firstRow, picture.stride, 4, crop, bgr);
+        if (!paced_) {
+            *due = -1;
+        } else {
+            if (firstSeconds_ < 0) firstSeconds_ = picture.seconds;
+            *due = std::max(0.0, picture.seconds - firstSeconds_);
+        }
+        return Step::Picture;
+    }
+    bool rewind() override {
+        firstSeconds_ = -1;
+        return reader_->rewind();
+    }
+    void interrupt() override { reader_->interrupt(); }
+
+   private:
+    std::unique_ptr<MediaReader> reader_;
+    bool paced_;
+    double firstSeconds_ = -1;
+};
+
+CaptureLoop::CaptureLoop(LoopSettings settings, AtomicFileWriter& writer, HANDLE stop)
+    : settings_(std::move(settings)), writer_(writer), stop_(stop) {
+    InitializeCriticalSection(&guard_);
+    QueryPerformanceFrequency(&clockFrequency_);
+    QueryPerformanceCounter(&clockStart_);
+}
+
+CaptureLoop::~CaptureLoop() { DeleteCriticalSection(&guard_); }
+
+double CaptureLoop::now() const {
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return double(counter.QuadPart - clockStart_.QuadPart) / double(clockFrequency_.QuadPart);
+}
+
+bool CaptureLoop::waitOrStop(double seconds) {
+    const DWORD milliseconds = seconds > 0 ? DWORD(seconds * 1000 + 0.5) : 0;
+    return WaitForSingleObject(stop_, milliseconds) == WAIT_OBJECT_0;
+}
+
+std::unique_ptr<CaptureLoop::Source> CaptureLoop::open(const CaptureCandidate& candidate,
+                                                       std::string* error) {
+    switch (candidate.kind) {
+        case CaptureCandidate::Kind::Builtin:
+            return std::make_unique<BuiltinSourceReader>(candidate.picture, settings_.fps);
+        case CaptureCandidate::Kind::Camera: {
+            std::unique_ptr<MediaReader> reader = MediaReader::openCamera(candidate.camera, error);
+            if (!reader) return nullptr;
+            return std::make_unique<MediaSourceReader>(std::move(reader), false);
+        }
+        case CaptureCandidate::Kind::File: {
+            std::unique_ptr<MediaReader> reader = MediaReader::openFile(candidate.path, error);
+            if (!reader) return nullptr;
+            return std::make_unique<MediaSourceReader>(std::move(reader), true);
+        }
+    }
+    return nullptr;
+}
+
+bool CaptureLoop::deliver(const std::uint8_t* bgrTopFirst) {
+    // At most --fps frames a second, whatever the source delivers.
+    const double period = 1.0 / settings_.fps;
+    const double t = now();
+    if (t + period / 4 < nextWriteDue_) return false;
+    nextWriteDue_ = t - nextWriteDue_ < period ? nextWriteDue_ + period : t + period;
+
+    packCaptureRows(bgrTopFirst, captureFrameWidth, captureFrameHeight, frameRowBytes,
+                    settings_.mirror, frame_.data());
+    const bool written = writer_.replace(frame_.data(), frame_.size());
+    if (!written && !writeFailing_) {
+        std::fprintf(stderr, "%s: %s\n", captureAgentCommand, writer_.error().c_str());
+    } else if (written && writeFailing_) {
+        std::fprintf(stderr, "%s: writing frames again\n", captureAgentCommand);
+    }
+    writeFailing_ = !written;
+    return written;
+}
+
+CaptureLoop::Outcome CaptureLoop::play(Source& source, std::string* reason) {
+    std::array<std::uint8_t, captureFrameBytes> picture{};
+    double started = now();
+    bool shown = false;
+    for (;;) {
+        if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) return Outcome::Stopped;
+        double due = -1;
+        const Source::Step step = source.next(picture.data(), &due, reason);
+        EnterCriticalSection(&guard_);
+        lastProgress_ = now();
+        const bool gaveUp = patience_ < 0;
+        LeaveCriticalSection(&guard_);
+        if (gaveUp) {
+            *reason = "no picture arrived";
+            return Outcome::NeverOpened;
+        }
+        switch (step) {
+            case Source::Step::Failed: return shown ? Outcome::Lost : Outcome::NeverOpened;
+            case Source::Step::End:
+                if (!shown) {
+                    *reason = "it ended before its first picture";
+                    return Outcome::NeverOpened;
+                }
+                if (waitOrStop(started + shortestLoopSeconds - now())) return Outcome::Stopped;
+                if (!source.rewind()) {
+                    *reason = "it cannot play again from the start";
+                    return Outcome::Lost;
+                }
+                started = now();
+                continue;
+            case Source::Step::Picture: break;
+        }
+        if (due >= 0 && waitOrStop(started + due - now())) return Outcome::Stopped;
+        if (!shown) {
+            shown = true;
+            EnterCriticalSection(&guard_);
+            patience_ = 0;
+            LeaveCriticalSection(&guard_);
+        }
+        deliver(picture.data());
+    }
+}
+
+int CaptureLoop::run(std::vector<CaptureCandidate> candidates) {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::size_t current = 0;
+    bool everRan = false, lost = false;
+    CaptureCandidate active;
+    int status = 0;
+
+    while (!candidates.empty()) {
+        const CaptureCandidate candidate = candidates[current];
+        std::string reason;
+        Outcome outcome = Outcome::NeverOpened;
+        std::unique_ptr<Source> source = open(candidate, &reason);
+        if (source) {
+            EnterCriticalSection(&guard_);
+            current_ = source.get();
+            lastProgress_ = now();
+            patience_ = settings_.explicitSource && !everRan ? explicitOpenSeconds : openSeconds;
+            LeaveCriticalSection(&guard_);
+            outcome = play(*source, &reason);
+            EnterCriticalSection(&guard_);
+            current_ = nullptr;
+            const bool opened = patience_ == 0;
+            LeaveCriticalSection(&guard_);
+            if (opened) {
+                if (lost) {
+                    std::fprintf(stderr, "%s: source '%s' is back\n", captureAgentCommand,
+                                 candidate.label.c_str());
+                    lost = false;
+                }
+                active = candidate;
+                everRan = true;
+            }
+        }
+        source.reset();
+
+        if (outcome == Outcome::Stopped) break;
+        if (outcome == Outcome::Lost) {
+            std::fprintf(stderr, "%s: lost source '%s': %s; retrying every second\n",
+                         captureAgentCommand, active.label.c_str(), reason.c_str());
+            lost = true;
+        } else if (current + 1 < candidates.size()) {
+            if (!everRan) {
+                std::fprintf(stderr, "%s: %s did not open (%s); trying the next source\n",
+                             captureAgentCommand, candidate.label.c_str(), reason.c_str());
+            }
+            ++current;
+            continue;
+        } else if (!everRan) {
+            std::fprintf(stderr, "%s: cannot open source '%s': %s\n", captureAgentCommand,
+                         candidate.label.c_str(), reason.c_str());
+            status = 1;
+            break;
+        }
+        // Lost, or gone for good so far: look again about once a second.
+        do {
+            if (waitOrStop(retrySeconds)) {
+                CoUninitialize();
+                return 0;
+            }
+            candidates = settings_.rediscover && active.kind == CaptureCandidate::Kind::Camera
+                             ? settings_.rediscover()
+                             : std::vector<CaptureCandidate>{active};
+        } while (candidates.empty());
+        current = 0;
+    }
+    CoUninitialize();
+    return status;
+}
+
+void CaptureLoop::watch() {
+    EnterCriticalSection(&guard_);
+    if (current_ != nullptr && patience_ > 0 && now() - lastProgress_ > patience_) {
+        patience_ = -1;
+        current_->interrupt();
+    }
+    LeaveCriticalSection(&guard_);
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "builtin_pictures.h"
+#include "capture_file.h"
+#include "frame_writer.h"
+#include "media_capture_win32.h"
+
+// Where frames can come from on Windows.
+struct CaptureCandidate {
+    enum class Kind { Builtin, Camera, File };
+    Kind kind = Kind::Builtin;
+    std::string label;
+    BuiltinPicture picture = BuiltinPicture::Pattern;
+    MediaCamera camera;
+    std::string path;
+};
+
+// Resolves the text given to --source: a built-in name, a camera's name (as
+// --list shows it) or symbolic link, or a video file. False with a reason
+// when it names none of them.
+bool planForSource(const std::string& source, CaptureCandidate* candidate, std::string* error);
+CaptureCandidate cameraCandidate(const MediaCamera& camera);
+CaptureCandidate builtinCandidate(const BuiltinSource& builtin);
+
+struct LoopSettings {
+    int fps = 30;
+    bool mirror = false;
+    // A source the user named: failing to open it at start ends the agent.
+    bool explicitSource = false;
+    // Where to look again after a camera was lost; empty means the same
+    // source again.
+    std::function<std::vector<CaptureCandidate>()> rediscover;
+};
+
+// Writes frames until `stop` is set. At start the candidates are tried in
+// order until one delivers a picture. A source that fails later keeps its
+// last frame in the file and is retried about once a second; a video file
+// plays again from the start at its end. Runs on a thread of its own; the
+// messages are those of the agent on every system.
+class CaptureLoop {
+   public:
+    CaptureLoop(LoopSettings settings, AtomicFileWriter& writer, HANDLE stop);
+    CaptureLoop(const CaptureLoop&) = delete;
+    CaptureLoop& operator=(const CaptureLoop&) = delete;
+    ~CaptureLoop();
+
+    // Returns the process exit status.
+    int run(std::vector<CaptureCandidate> candidates);
+
+    // From another thread, about once a second: gives up on a source that
+    // has shown no picture for too long, so the loop can move on.
+    void watch();
+
+   private:
+    class Source;
+    class BuiltinSourceReader;
+    class MediaSourceReader;
+
+    enum class Outcome { Stopped, Lost, NeverOpened };
+
+    std::unique_ptr<Source> open(const CaptureCandidate& candidate, std::string* error);
+    // Runs one source until it fails or the agent stops.
+    Outcome play(Source& source, std::string* reason);
+    bool deliver(const std::uint8_t* bgrTopFirst);
+    bool waitOrStop(double seconds);
+    double now() const;
+
+    LoopSettings settings_;
+    AtomicFileWriter& writer_;
+    HANDLE stop_;
+    LARGE_INTEGER clockFrequency_{};
+    LARGE_INTEGER clockStart_{};
+    bool writeFailing_ = false;
+    double nextWriteDue_ = 0;
+
+    CRITICAL_SECTION guard_;
+    Source* current_ = nullptr;  // guarded: watch() may interrupt it
+    double lastProgress_ = 0;    // guarded
+    double patience_ = 0;        // guarded
+    std::array<std::uint8_t, captureFrameBytes> frame_{};
+};
