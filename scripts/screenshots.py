@@ -86,12 +86,7 @@ def main():
         print("wrote", args.out)
     finally:
         if agent is not None:
-            agent.terminate()
-            try:
-                agent.wait(10)
-            except subprocess.TimeoutExpired:
-                agent.kill()
-                agent.wait()
+            xvfb.stop(agent)
         xvfb.stop(server)
         shutil.rmtree(work, ignore_errors=True)
 

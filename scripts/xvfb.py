@@ -56,6 +56,8 @@ def start(screen=DEFAULT_SCREEN, noreset=False, log=None):
 
 
 def stop(server):
+    """Ends the server, or any other process started here: asks it to end,
+    then forces it after ten seconds."""
     if server.poll() is None:
         server.terminate()
         try:
