@@ -189,8 +189,8 @@ class Session:
         self._start_xvfb()
 
     def _start_xvfb(self):
-        # -noreset: otherwise the server resets whenever its last client
-        # leaves, dropping the pointer position between two xdotool calls.
+        # Without -noreset the server resets whenever its last client leaves,
+        # dropping the pointer position and refusing connections meanwhile.
         with open(os.path.join(self.dir, "xvfb.log"), "ab") as log:
             self.xvfb, self.display = xvfb.start("%dx%dx24" % SCREEN, noreset=True, log=log)
 
