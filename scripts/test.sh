@@ -5,8 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh test
+# The Windows build, whose programs the Wine tests run.
+scripts/build-windows.sh
 build=${BUILD_DIR:-build-test}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVIS_SANITIZE=ON
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVIS_SANITIZE=ON \
+    -DLUMIVIS_WINDOWS_BUILD="$(realpath -m "${WINDOWS_BUILD_DIR:-build-windows}")"
 cmake --build "$build" -j"$(nproc)"
 
 # Tests that only need some display use this one; the end-to-end tests start

@@ -118,8 +118,7 @@ def case_dialog(program, binary, session):
     dialog = dialog[0]
     check(dialog["wm_name"] == "" and dialog["net_wm_name"] in ("", None),
           "the dialog has a title: %s" % dialog)
-    owners = [w for w in session.windows()
-              if w["class"] is None and (w["width"], w["height"]) == (640, 480)]
+    owners = session.main_windows()
     check([w["id"] for w in owners] == [dialog["transient_for"]],
           "the dialog is not transient for the visualiser's window: %s %s" % (dialog, owners))
 
@@ -137,8 +136,7 @@ def case_dialog(program, binary, session):
           "the dialog shows no text and button (%d dark, %d light pixels)" % (dark, light))
     check(session.output(process).count(AGENT_MESSAGE) == 1, "message not on stderr once")
 
-    # The dialog has taken the keyboard focus, so Enter reaches it unaimed.
-    session.xdotool("key", "Return")
+    session.answer_dialog(dialog, "Return")
     xh.wait_for(lambda: not session.dialogs(), 30, "the dialog to close")
     window = full_screen_window(session)
     session.passes.wait(2, 60)

@@ -273,6 +273,11 @@ class Session:
         found = [w for w in self.windows() if w["mapped"] and w["class"] is None]
         return found[0] if len(found) == 1 else None
 
+    def main_windows(self):
+        """The visualiser's windows other than dialogs, mapped or not."""
+        return [w for w in self.windows()
+                if w["class"] is None and (w["width"], w["height"]) == SCREEN]
+
     def dialogs(self):
         return [w for w in self.windows() if w["class"] == "LumivisMessage"]
 
@@ -298,6 +303,11 @@ class Session:
 
     def key(self, window, keysym):
         self.xdotool("windowfocus", "--sync", window["id"])
+        self.xdotool("key", keysym)
+
+    def answer_dialog(self, dialog, keysym):
+        """Presses a key for a dialog, which has taken the keyboard focus
+        itself: the key is sent unaimed."""
         self.xdotool("key", keysym)
 
     def move_pointer(self, x, y):

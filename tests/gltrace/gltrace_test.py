@@ -80,7 +80,34 @@ def perspective(fov, aspect, near, far=100.0):
     m[14] = -2 * near * far / (far - near)
     return m
 
-def init_calls(s, texture_id):
+class Window:
+    """How the window system treats the program's window: the size of the
+    reshape that comes with its creation (None: the first reshape comes
+    later, as a resize), the calls the system itself makes when the
+    program's context first becomes current, and whether it may resize the
+    window later (each resize is a reshape, checked call by call, before a
+    pass); the last size must then be the full screen."""
+
+    def __init__(self, created=xh.SCREEN, context_calls=(), resizes=False):
+        self.created = created
+        self.context_calls = list(context_calls)
+        self.resizes = resizes
+
+
+def reshape_calls(s, size):
+    # gluLookAt(0,0,1, 0,0,0, 0,1,0) is a pure rotation (here none) and a
+    # translation by the eye position.
+    width, height = size
+    matrix = perspective(s["fov"], width / height, s["near"])
+    return [call("glViewport", "0", "0", str(width), str(height)),
+            call("glMatrixMode", "GL_PROJECTION"), call("glLoadIdentity"),
+            call("glMultMatrixd", "{%s}" % ", ".join("%.16g" % v for v in matrix)),
+            call("glMultMatrixf", "{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}"),
+            call("glTranslated", "0", "0", "-1"), call("glMatrixMode", "GL_MODELVIEW"),
+            call("glLoadIdentity")]
+
+
+def init_calls(s, size):
     calls = [call("glEnable", "GL_TEXTURE_2D"), call("glEnable", "GL_BLEND")]
     if s["depth"]:
         calls.append(call("glEnable", "GL_DEPTH_TEST"))
@@ -93,16 +120,23 @@ def init_calls(s, texture_id):
               call("glClearColor", *map(F, s["clear"])),
               call("glMatrixMode", "GL_PROJECTION"), call("glLoadIdentity"),
               call("glMatrixMode", "GL_MODELVIEW"), call("glLoadIdentity")]
-    # The reshape at window creation; gluLookAt(0,0,1, 0,0,0, 0,1,0) is a
-    # pure rotation (here none) and a translation by the eye position.
-    matrix = perspective(s["fov"], 640 / 480, s["near"])
-    calls += [call("glViewport", "0", "0", "640", "480"), call("glMatrixMode", "GL_PROJECTION"),
-              call("glLoadIdentity"),
-              call("glMultMatrixd", "{%s}" % ", ".join("%.16g" % v for v in matrix)),
-              call("glMultMatrixf", "{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}"),
-              call("glTranslated", "0", "0", "-1"), call("glMatrixMode", "GL_MODELVIEW"),
-              call("glLoadIdentity"), call("glGenTextures", "1", "&%d" % texture_id)]
-    return calls
+    # The reshape at window creation.
+    return calls + (reshape_calls(s, size) if size is not None else [])
+
+
+def take_reshape(s, actual):
+    """A resize's reshape at the start of a pass's calls: (size, the rest),
+    or (None, the calls) when the pass begins otherwise."""
+    first = actual[0] if actual else ""
+    if not first.startswith("glViewport(0, 0, "):
+        return None, actual
+    width, height = (int(v) for v in tokens(first)[2:4])
+    expected = reshape_calls(s, (width, height))
+    check(matches(actual[:len(expected)], expected),
+          "reshape to %dx%d differs: %s" % (width, height,
+                                             first_difference(actual[:len(expected)], expected)))
+    return (width, height), actual[len(expected):]
+
 
 def upload_calls(texture_id):
     return [call("glBindTexture", "GL_TEXTURE_2D", str(texture_id)),
@@ -230,7 +264,7 @@ class TraceRun:
         return out
 
 
-def check_trace(program, trace, directory, phases):
+def check_trace(program, trace, directory, phases, window=Window()):
     """phases: the (space state, camera target) sequence the actions go
     through; every pass must be the pass of the current or the next phase."""
     s = program.settings
@@ -245,14 +279,26 @@ def check_trace(program, trace, directory, phases):
     texture_id = int(gen[0].split("&")[1].rstrip(")"))
     start = next(i for i, t in enumerate(texts) if not t.endswith(" // fake"))
     texts = texts[start:]
+    context = window.context_calls
+    check(texts[:len(context)] == context,
+          "the context's own calls differ: %s, expected %s" % (texts[:len(context)], context))
+    texts = texts[len(context):]
 
     expect = Expectation(program, frame, texture_id, program.array_scene(texts))
-    init = init_calls(s, texture_id)
+    init = init_calls(s, window.created)
     check(matches(texts[:len(init)], init),
           "initialisation differs: " + first_difference(texts[:len(init)], init))
+    first_pass = texts[len(init):]
+    size = window.created
+    if window.resizes:
+        resized, first_pass = take_reshape(s, first_pass)
+        size = resized or size
+    generate = call("glGenTextures", "1", "&%d" % texture_id)
+    check(first_pass[:1] == [generate],
+          "the first pass does not start with %s: %s" % (generate, first_pass[:3]))
 
     def passes():
-        yield 1, texts[len(init):], first
+        yield 1, first_pass[1:], first
         for n, (calls, done) in enumerate(frames, start=2):
             if not done:
                 check(not calls, "calls after the last pass: %s" % calls[:5])
@@ -263,6 +309,9 @@ def check_trace(program, trace, directory, phases):
     camera = (0.0, 0.0)
     last = None
     for n, actual, numbered in passes():
+        if window.resizes and n > 1:
+            resized, actual = take_reshape(s, actual)
+            size = resized or size
         for candidate in (phase, phase + 1)[:len(phases) - phase]:
             space_state, target = phases[candidate]
             yaw, pitch = expect.camera(n, camera, target)
@@ -288,6 +337,7 @@ def check_trace(program, trace, directory, phases):
     program.check_last_pass(*last, run)
     check(phase == len(phases) - 1,
           "the passes stopped at phase %d of %d: %s" % (phase, len(phases) - 1, phases[phase]))
+    check(size == xh.SCREEN, "the window ended at %s, not the full screen" % (size,))
     checked = last[0]
     check(checked >= 3, "too few passes traced")
     return checked
@@ -301,40 +351,46 @@ def phases_for(program):
 
 def run_case(binary, xprobe, keep):
     name = os.path.basename(binary)
-    program = program_expectations.load(name)
     session = xh.Session("gltrace-" + name, xprobe)
     ok = False
     try:
-        session.write_capture(xh.frame_file(pattern))
-        session.move_pointer(0, 0)
         trace = os.path.join(session.dir, name + ".trace")
-        process = session.start(["apitrace", "trace", "-o", trace, binary], leak_check=False)
-        window = xh.wait_for(lambda: (lambda w: w if w and w["x"] == 0 else None)(
-            session.viewer_window()), 60, "the full-screen window")
-        session.passes.wait(3, 60)
-
-        def act(*xdotool_args):
-            session.xdotool(*xdotool_args)
-            # Two passes begun after the action: it has been handled, and
-            # no two actions fall between the same pair of passes.
-            session.passes.wait(2, 60)
-
-        for _ in range(max(1, len(program.space_states) - 1)):
-            session.xdotool("windowfocus", "--sync", window["id"])
-            act("key", "space")
-        act("mousemove", "--sync", *POINTER_TARGET)
-        act("click", "3")
-        act("click", "1")
-        act("click", "1")
-        session.xdotool("windowfocus", "--sync", window["id"])
-        session.xdotool("key", "Escape")
-        status = session.finish(process, 60)
-        check(status == 0, "exit status %s: %s" % (status, session.output(process)[-2000:]))
-        checked = check_trace(program, trace, session.dir, phases_for(program))
-        print("  %s: %d passes matched" % (name, checked))
+        trace_and_check(session, name, trace, lambda: session.start(
+            ["apitrace", "trace", "-o", trace, binary], leak_check=False))
         ok = True
     finally:
         session.close(keep=keep and not ok)
+
+def trace_and_check(session, name, trace, start, window=Window()):
+    """Runs the action script on the program that start() starts, writing
+    its calls to `trace`, and checks them."""
+    program = program_expectations.load(name)
+    session.write_capture(xh.frame_file(pattern))
+    session.move_pointer(0, 0)
+    process = start()
+    window_info = xh.wait_for(lambda: (lambda w: w if w and w["x"] == 0 else None)(
+        session.viewer_window()), 60, "the full-screen window")
+    session.passes.wait(3, 60)
+
+    def act(*xdotool_args):
+        session.xdotool(*xdotool_args)
+        # Two passes begun after the action: it has been handled, and
+        # no two actions fall between the same pair of passes.
+        session.passes.wait(2, 60)
+
+    for _ in range(max(1, len(program.space_states) - 1)):
+        session.xdotool("windowfocus", "--sync", window_info["id"])
+        act("key", "space")
+    act("mousemove", "--sync", *POINTER_TARGET)
+    act("click", "3")
+    act("click", "1")
+    act("click", "1")
+    session.xdotool("windowfocus", "--sync", window_info["id"])
+    session.xdotool("key", "Escape")
+    status = session.finish(process, 60)
+    check(status == 0, "exit status %s: %s" % (status, session.output(process)[-2000:]))
+    checked = check_trace(program, trace, session.dir, phases_for(program), window)
+    print("  %s: %d passes matched" % (name, checked))
 
 def main():
     parser = argparse.ArgumentParser()
