@@ -33,14 +33,15 @@ def capture_frame():
     return bytes(out)
 
 
-def measure(binary, env, seconds, warmup):
+def measure(command, env, seconds, warmup):
+    """Figures of one run of `command` (a list) with the swap counter in env."""
     out = os.path.join(env["XDG_RUNTIME_DIR"], "figures")
     if os.path.exists(out):
         os.remove(out)
     env = dict(env, LUMIVIS_BENCH_OUT=out, LUMIVIS_BENCH_SECONDS=str(seconds),
                LUMIVIS_BENCH_WARMUP=str(warmup))
     try:
-        subprocess.run([binary], env=env, timeout=warmup + seconds + 60,
+        subprocess.run(command, env=env, timeout=warmup + seconds + 60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     except subprocess.TimeoutExpired:
         return None
@@ -93,9 +94,9 @@ def main():
             has_limit = os.path.exists(limit_binary)
             runs, limits = [], []
             for _ in range(args.rounds):
-                runs.append(measure(os.path.join(build, program), env, args.seconds, args.warmup))
+                runs.append(measure([os.path.join(build, program)], env, args.seconds, args.warmup))
                 if has_limit:
-                    limits.append(measure(limit_binary, env, args.seconds, args.warmup))
+                    limits.append(measure([limit_binary], env, args.seconds, args.warmup))
             if None in runs or None in limits:
                 print(f"{program:<11} did not report")
                 continue
