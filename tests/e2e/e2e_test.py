@@ -263,6 +263,7 @@ def case_launch(program, binary, session):
     check(session.cursor()["max_alpha"] > 0, "the server's own cursor should be visible")
     process = session.start([binary])
     window = full_screen_window(session)
+    xh.check_window_identity(session, window, program)
     agent = check_stand_in_agent(session, process)
     check(session.cursor()["max_alpha"] == 0, "the pointer is visible over the window")
     image = check_picture(session, program, "settled")
@@ -285,7 +286,7 @@ def case_dialog(program, binary, session):
     check(dialog["wm_name"] == "" and dialog["net_wm_name"] in ("", None),
           "the dialog has a title: %s" % dialog)
     owners = [w for w in session.windows()
-              if w["class"] is None and (w["width"], w["height"]) == (640, 480)]
+              if w["class"] == xh.WINDOW_CLASS and (w["width"], w["height"]) == (640, 480)]
     check([w["id"] for w in owners] == [dialog["transient_for"]],
           "the dialog is not transient for the visualiser's window: %s %s" % (dialog, owners))
 
