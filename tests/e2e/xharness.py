@@ -4,7 +4,6 @@ one test, and the few X operations the tests need on them."""
 import ctypes
 import json
 import os
-import select
 import shutil
 import signal
 import struct
@@ -15,7 +14,10 @@ import time
 import traceback
 import zlib
 
-PROGRAMS = ("colorspace", "teapot", "planes", "relief", "tunnel")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                "scripts"))
+import xvfb  # noqa: E402
+
 FRAME_WIDTH, FRAME_HEIGHT = 160, 120
 SCREEN = (640, 480)
 DRI_DRIVER = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"
@@ -213,27 +215,8 @@ class Session:
     def _start_xvfb(self):
         # Without -noreset the server resets whenever its last client leaves,
         # dropping the pointer position and refusing connections meanwhile.
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN,
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=open(os.path.join(self.dir, "xvfb.log"), "ab"))
-        os.close(write_end)
-        # The number and its newline come in two writes; the server dies if
-        # the pipe is closed between them.
-        number = b""
-        deadline = time.monotonic() + 20
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([read_end], [], [], 1)
-            if ready:
-                chunk = os.read(read_end, 32)
-                if not chunk:
-                    break
-                number += chunk
-        os.close(read_end)
-        check(number.strip().isdigit(), "Xvfb did not report a display number")
-        self.display = ":" + number.strip().decode()
+        with open(os.path.join(self.dir, "xvfb.log"), "ab") as log:
+            self.xvfb, self.display = xvfb.start("%dx%dx24" % SCREEN, noreset=True, log=log)
 
     @property
     def capture_path(self):
@@ -372,12 +355,7 @@ class Session:
                 except ProcessLookupError:
                     pass
         if self.xvfb is not None:
-            self.xvfb.terminate()
-            try:
-                self.xvfb.wait(10)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-                self.xvfb.wait()
+            xvfb.stop(self.xvfb)
         self.passes.close()
         if keep:
             print("kept", self.dir)
