@@ -89,15 +89,9 @@ function(lumivis_desktop_program program)
   endif()
 
   # install(TARGETS) cannot rename, so the executable goes in as a program
-  # file and is stripped the way install(TARGETS) would strip it.
-  set(installed ${CMAKE_INSTALL_BINDIR}/${LUMIVIS_COMMAND})
+  # file; the package strips it (StripPackage.cmake).
   install(PROGRAMS $<TARGET_FILE:${program}> DESTINATION ${CMAKE_INSTALL_BINDIR}
           RENAME ${LUMIVIS_COMMAND})
-  install(CODE "
-    if(CMAKE_INSTALL_DO_STRIP)
-      execute_process(COMMAND \"${CMAKE_STRIP}\"
-                              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${installed}\")
-    endif()")
 
   set(desktop ${PROJECT_BINARY_DIR}/desktop/${LUMIVIS_COMMAND}.desktop)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/program.desktop.in ${desktop} @ONLY)
