@@ -172,17 +172,21 @@ def png_rgba(path):
                           check=True, timeout=30).stdout
 
 
-def check_window_identity(session, window, program):
+def source_icon(program, size):
+    return os.path.join(SOURCE_ROOT, "scenes", program, "icons", "%d.png" % size)
+
+
+def check_window_identity(session, window, program, icon=source_icon):
     """The window names its program and family in WM_CLASS, and its icon is
-    the program's own at the sizes compiled in."""
+    the program's own, icon(program, size), at the sizes compiled in."""
     check((window["instance"], window["class"]) == (COMMAND_PREFIX + program, WINDOW_CLASS),
           "WM_CLASS is %r, %r" % (window["instance"], window["class"]))
     check(window["icons"] == [[48, 48], [128, 128]],
           "_NET_WM_ICON sizes are %s" % window["icons"])
     for size in (48, 128):
-        icon = os.path.join(SOURCE_ROOT, "scenes", program, "icons", "%d.png" % size)
-        check(session.window_icon(window, size) == png_rgba(icon),
-              "the %d pixel window icon is not %s" % (size, icon))
+        path = icon(program, size)
+        check(session.window_icon(window, size) == png_rgba(path),
+              "the %d pixel window icon is not %s" % (size, path))
 
 
 def near(actual, expected, tolerance):
