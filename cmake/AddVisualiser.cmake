@@ -1,6 +1,8 @@
 # add_visualiser(name): one visualiser program from scenes/<name>/. The folder
 # defines `<name>Settings`, the ViewerSettings row that holds its scene; the
-# shared entry point is compiled against that row. The program joins the
+# shared entry point is compiled against that row. Beside the scene,
+# expectations.py holds what the tests expect of it and <name>_limit.cpp,
+# where there is one, its benchmark variant. The program joins the
 # global property LUMIVIS_PROGRAMS, from which the tests, the benchmarks and
 # the scripts take the list of programs. scenes/<name>/about.ini and
 # scenes/<name>/icons/ present it on the desktop (DesktopFiles.cmake).
