@@ -36,9 +36,19 @@ CaptureSession::CaptureSession(SessionSettings settings, AtomicFileWriter& write
                                AgentPresence& presence)
     : settings_(std::move(settings)), writer_(writer), presence_(presence) {}
 
-CaptureSession::~CaptureSession() {
+CaptureSession::~CaptureSession() { releaseAll(); }
+
+void CaptureSession::releaseAll() {
     closePipeline();
     if (retryTimer_ != 0) g_source_remove(retryTimer_);
+    retryTimer_ = 0;
+    for (guint watch : watches_) {
+        GSource* source = g_main_context_find_source_by_id(nullptr, watch);
+        if (source != nullptr) g_source_destroy(source);
+    }
+    watches_.clear();
+    if (loop_ != nullptr) g_main_loop_unref(loop_);
+    loop_ = nullptr;
 }
 
 int CaptureSession::run(std::vector<CaptureCandidate> candidates) {
@@ -46,18 +56,17 @@ int CaptureSession::run(std::vector<CaptureCandidate> candidates) {
     current_ = 0;
     loop_ = g_main_loop_new(nullptr, FALSE);
 
-    std::vector<guint> watches;
     for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
-        watches.push_back(g_unix_signal_add(signalNumber, onStopSignal, this));
+        watches_.push_back(g_unix_signal_add(signalNumber, onStopSignal, this));
     }
     if (presence_.connected()) {
-        watches.push_back(g_unix_fd_add(presence_.connectionFd(),
-                                        GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                                        onDisplayActivity, this));
+        watches_.push_back(g_unix_fd_add(presence_.connectionFd(),
+                                         GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR),
+                                         onDisplayActivity, this));
         presence_.drainEvents();
     }
     // Opening can end the session at once, which must happen inside the loop.
-    watches.push_back(g_idle_add(
+    watches_.push_back(g_idle_add(
         [](gpointer self) {
             static_cast<CaptureSession*>(self)->openCandidate();
             return gboolean(G_SOURCE_REMOVE);
@@ -65,21 +74,28 @@ int CaptureSession::run(std::vector<CaptureCandidate> candidates) {
         this));
 
     g_main_loop_run(loop_);
-
-    closePipeline();
-    if (retryTimer_ != 0) g_source_remove(retryTimer_);
-    retryTimer_ = 0;
-    for (guint watch : watches) {
-        GSource* source = g_main_context_find_source_by_id(nullptr, watch);
-        if (source != nullptr) g_source_destroy(source);
-    }
-    g_main_loop_unref(loop_);
-    loop_ = nullptr;
+    releaseAll();
     return status_;
 }
 
 GstElement* CaptureSession::buildPipeline(const CaptureCandidate& candidate, std::string* error) {
-    const std::string description = candidate.plan.launch + " ! " + captureTail(settings_.fps);
+    GstElement* pipeline =
+        parseDescription(candidate.plan.launch + " ! " + captureTail(settings_.fps), error);
+    if (pipeline == nullptr) return nullptr;
+    GstBin* bin = GST_BIN(pipeline);
+    const bool ready =
+        (candidate.plan.kind != SourceKind::Camera ||
+         attachCamera(bin, candidate.device.get(), error)) &&
+        hookSink(bin, error) &&
+        (!candidate.plan.generated || hookPatternSource(bin, candidate.plan.picture, error));
+    if (!ready) {
+        gst_object_unref(pipeline);
+        return nullptr;
+    }
+    return pipeline;
+}
+
+GstElement* CaptureSession::parseDescription(const std::string& description, std::string* error) {
     GError* parseError = nullptr;
     GstElement* pipeline = gst_parse_launch_full(description.c_str(), nullptr,
                                                  GST_PARSE_FLAG_FATAL_ERRORS, &parseError);
@@ -94,68 +110,68 @@ GstElement* CaptureSession::buildPipeline(const CaptureCandidate& candidate, std
         gst_object_unref(pipeline);
         return nullptr;
     }
-    GstBin* bin = GST_BIN(pipeline);
+    return pipeline;
+}
 
-    if (candidate.plan.kind == SourceKind::Camera) {
-        GstElement* input = gst_bin_get_by_name(bin, cameraInputName);
-        GstElement* camera = gst_device_create_element(candidate.device.get(), nullptr);
-        bool linked = false;
-        if (input != nullptr && camera != nullptr) {
-            gst_bin_add(bin, camera);
-            linked = gst_element_link(camera, input);
-        } else if (camera != nullptr) {
-            gst_object_unref(camera);
-        }
-        if (input != nullptr) gst_object_unref(input);
-        if (!linked) {
-            *error = "cannot make a source element for this camera";
-            gst_object_unref(pipeline);
-            return nullptr;
-        }
+bool CaptureSession::attachCamera(GstBin* bin, GstDevice* device, std::string* error) {
+    GstElement* input = gst_bin_get_by_name(bin, cameraInputName);
+    GstElement* camera = gst_device_create_element(device, nullptr);
+    bool linked = false;
+    if (input != nullptr && camera != nullptr) {
+        gst_bin_add(bin, camera);
+        linked = gst_element_link(camera, input);
+    } else if (camera != nullptr) {
+        gst_object_unref(camera);
     }
+    if (input != nullptr) gst_object_unref(input);
+    if (!linked) *error = "cannot make a source element for this camera";
+    return linked;
+}
 
+bool CaptureSession::hookSink(GstBin* bin, std::string* error) {
     GstElement* sink = gst_bin_get_by_name(bin, appSinkName);
     if (sink == nullptr) {
         *error = "no frame sink in the pipeline";
-        gst_object_unref(pipeline);
-        return nullptr;
+        return false;
     }
     GstAppSinkCallbacks callbacks = {};
-    callbacks.new_sample = [](GstAppSink* appSink, gpointer self) {
-        GstSample* sample = gst_app_sink_pull_sample(appSink);
-        if (sample == nullptr) return GST_FLOW_EOS;
-        auto* session = static_cast<CaptureSession*>(self);
-        const bool delivered = session->writeFrame(sample);
-        gst_sample_unref(sample);
-        // The main loop learns through the bus that this source works.
-        if (delivered && !session->sawFrame_.exchange(true)) {
-            GstElement* element = GST_ELEMENT(appSink);
-            gst_element_post_message(
-                element, gst_message_new_application(GST_OBJECT(element),
-                                                     gst_structure_new_empty(firstFrameMessage)));
-        }
-        return GST_FLOW_OK;
-    };
+    callbacks.new_sample = onNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
     gst_object_unref(sink);
+    return true;
+}
 
-    if (candidate.plan.generated) {
-        GstElement* source = gst_bin_get_by_name(bin, patternSourceName);
-        if (source == nullptr) {
-            *error = "no source for the built-in picture";
-            gst_object_unref(pipeline);
-            return nullptr;
-        }
-        GstAppSrcCallbacks sourceCallbacks = {};
-        sourceCallbacks.need_data = [](GstAppSrc* appSrc, guint, gpointer self) {
-            static_cast<CaptureSession*>(self)->pushPatternFrame(appSrc);
-        };
-        patternFrames_ = 0;
-        builtinPicture_ = candidate.plan.picture;
-        gst_app_src_set_callbacks(GST_APP_SRC(source), &sourceCallbacks, this, nullptr);
-        gst_object_unref(source);
+bool CaptureSession::hookPatternSource(GstBin* bin, BuiltinPicture picture, std::string* error) {
+    GstElement* source = gst_bin_get_by_name(bin, patternSourceName);
+    if (source == nullptr) {
+        *error = "no source for the built-in picture";
+        return false;
     }
-    return pipeline;
+    GstAppSrcCallbacks callbacks = {};
+    callbacks.need_data = [](GstAppSrc* appSrc, guint, gpointer self) {
+        static_cast<CaptureSession*>(self)->pushPatternFrame(appSrc);
+    };
+    patternFrames_ = 0;
+    builtinPicture_ = picture;
+    gst_app_src_set_callbacks(GST_APP_SRC(source), &callbacks, this, nullptr);
+    gst_object_unref(source);
+    return true;
+}
+
+GstFlowReturn CaptureSession::onNewSample(GstAppSink* appSink, gpointer data) {
+    GstSample* sample = gst_app_sink_pull_sample(appSink);
+    if (sample == nullptr) return GST_FLOW_EOS;
+    auto* self = static_cast<CaptureSession*>(data);
+    const bool delivered = self->writeFrame(sample);
+    gst_sample_unref(sample);
+    // The main loop learns through the bus that this source works.
+    if (delivered && !self->sawFrame_.exchange(true)) {
+        GstElement* element = GST_ELEMENT(appSink);
+        gst_element_post_message(
+            element, gst_message_new_application(GST_OBJECT(element),
+                                                 gst_structure_new_empty(firstFrameMessage)));
+    }
+    return GST_FLOW_OK;
 }
 
 void CaptureSession::openCandidate() {
@@ -249,10 +265,18 @@ void CaptureSession::loopToStart() {
         }
         return;
     }
+    startOver({active_});
+}
+
+void CaptureSession::startOver(std::vector<CaptureCandidate> candidates) {
     closePipeline();
-    candidates_ = {active_};
+    candidates_ = std::move(candidates);
     current_ = 0;
-    openCandidate();
+    if (candidates_.empty()) {
+        scheduleRetry();
+    } else {
+        openCandidate();
+    }
 }
 
 void CaptureSession::stop(int status) {
@@ -360,17 +384,10 @@ gboolean CaptureSession::onOpenTimeout(gpointer data) {
 gboolean CaptureSession::onRetry(gpointer data) {
     auto* self = static_cast<CaptureSession*>(data);
     self->retryTimer_ = 0;
-    if (self->settings_.rediscover && self->active_.plan.kind == SourceKind::Camera) {
-        self->candidates_ = self->settings_.rediscover();
-    } else {
-        self->candidates_ = {self->active_};
-    }
-    if (self->candidates_.empty()) {
-        self->scheduleRetry();
-    } else {
-        self->current_ = 0;
-        self->openCandidate();
-    }
+    const bool rediscover =
+        self->settings_.rediscover && self->active_.plan.kind == SourceKind::Camera;
+    self->startOver(rediscover ? self->settings_.rediscover()
+                               : std::vector<CaptureCandidate>{self->active_});
     return G_SOURCE_REMOVE;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
@@ -55,11 +56,23 @@ class CaptureSession {
     void closePipeline();
     void scheduleRetry();
     void loopToStart();
+    // Closes whatever runs and opens the first of `candidates`; with none,
+    // waits for the next retry.
+    void startOver(std::vector<CaptureCandidate> candidates);
     void stop(int status);
+    // Stops the pipeline, the timers and the watches and drops the loop.
+    void releaseAll();
+
+    // The candidate's description with the capture tail, parsed, its camera
+    // linked in and the agent's callbacks hooked up; null with a reason.
     GstElement* buildPipeline(const CaptureCandidate& candidate, std::string* error);
+    static GstElement* parseDescription(const std::string& description, std::string* error);
+    static bool attachCamera(GstBin* bin, GstDevice* device, std::string* error);
+    bool hookSink(GstBin* bin, std::string* error);
+    bool hookPatternSource(GstBin* bin, BuiltinPicture picture, std::string* error);
 
     static gboolean onBusMessage(GstBus*, GstMessage* message, gpointer self);
-    static GstFlowReturn onNewSample(GstElement* sink, gpointer self);
+    static GstFlowReturn onNewSample(GstAppSink* sink, gpointer self);
     static gboolean onOpenTimeout(gpointer self);
     static gboolean onRetry(gpointer self);
     static gboolean onLoopDelay(gpointer self);
@@ -75,6 +88,7 @@ class CaptureSession {
     AtomicFileWriter& writer_;
     AgentPresence& presence_;
     GMainLoop* loop_ = nullptr;
+    std::vector<guint> watches_;
     int status_ = 0;
 
     std::vector<CaptureCandidate> candidates_;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Photographs every program of a build, each on its own screen of a private
-Xvfb fed by the capture agent's built-in picture, and joins the pictures
-into one. scripts/screenshots.sh builds the programs first."""
+Xvfb fed by the capture agent's built-in picture, joins the pictures into
+one and makes each program's icons from its own (scripts/icons.sh).
+scripts/screenshots.sh builds the programs first."""
 
 import argparse
 import os
@@ -80,6 +81,8 @@ def main():
         for program in programs:
             shots.append(os.path.join(work, program + ".png"))
             photograph(os.path.join(build, program), program, env, shots[-1])
+            subprocess.run([os.path.join(ROOT, "scripts", "icons.sh"), program, shots[-1]],
+                           check=True)
         os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
         subprocess.run(["montage", *shots, "-tile", "3x", "-geometry", "320x240+4+4",
                         "-background", "#202020", args.out], check=True)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Remakes docs/screenshots.png: each program, started under Xvfb with the
-# capture agent's built-in picture, photographs its own screen.
+# Remakes docs/screenshots.png and every program's icons in
+# scenes/<program>/icons: each program, started under Xvfb with the capture
+# agent's built-in picture, photographs its own screen.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -97,6 +97,7 @@ def case_launch(program, binary, session):
     check(session.cursor()["max_alpha"] > 0, "the server's own cursor should be visible")
     process = session.start([binary])
     window = full_screen_window(session)
+    xh.check_window_identity(session, window, program.name)
     agent = check_stand_in_agent(session, process)
     check(session.cursor()["max_alpha"] == 0, "the pointer is visible over the window")
     image = check_picture(session, program, "settled")
@@ -181,36 +182,45 @@ def distinct_colours(image):
     return len({image.data[i:i + 3] for i in range(0, len(image.data), 3 * 7)})
 
 
+def stop_real_agent(session):
+    """The agent runs in a session of its own and outlives the visualiser."""
+    try:
+        with open(os.path.join(session.runtime, "lumigrab.lock")) as f:
+            os.kill(int(f.read().split()[0]), 9)
+    except (OSError, ValueError, IndexError):
+        pass
+
+
+def check_real_agent_picture(session, process, window):
+    """The agent that the visualiser started keeps the picture moving, until
+    Escape."""
+    xh.wait_for(lambda: os.path.exists(session.capture_path) and
+                os.path.getsize(session.capture_path) == xh.FRAME_WIDTH * xh.FRAME_HEIGHT * 3,
+                30, "the agent's first frame")
+    check(not session.dialogs(), "the agent could not be started")
+    # Long enough for even the slowest smoothing to bring the picture in.
+    session.passes.wait(150, 120)
+    first = session.screenshot("agent-first")
+    check(distinct_colours(first) > 50,
+          "no picture: %d distinct colours" % distinct_colours(first))
+    session.passes.wait(40, 60)
+    later = session.screenshot("agent-later")
+    changed = changed_pixels(first, later)
+    check(changed > len(first.data) // 3 // 50,
+          "the picture hardly changed over time: %d pixels" % changed)
+    quit_with_escape(session, process, window)
+
+
 def case_real_agent(program, binary, session, agent):
     """The real agent, started by the visualiser, keeps the picture moving."""
     os.symlink(agent, os.path.join(session.bin, "lumigrab"))
     session.move_pointer(0, 0)
     process = session.start([binary])
     window = full_screen_window(session)
-    lock = os.path.join(session.runtime, "lumigrab.lock")
     try:
-        xh.wait_for(lambda: os.path.exists(session.capture_path) and
-                    os.path.getsize(session.capture_path) == xh.FRAME_WIDTH * xh.FRAME_HEIGHT * 3,
-                    30, "the agent's first frame")
-        check(not session.dialogs(), "the agent could not be started")
-        # Long enough for even the slowest smoothing to bring the picture in.
-        session.passes.wait(150, 120)
-        first = session.screenshot("agent-first")
-        check(distinct_colours(first) > 50,
-              "no picture: %d distinct colours" % distinct_colours(first))
-        session.passes.wait(40, 60)
-        later = session.screenshot("agent-later")
-        changed = changed_pixels(first, later)
-        check(changed > len(first.data) // 3 // 50,
-              "the picture hardly changed over time: %d pixels" % changed)
-        quit_with_escape(session, process, window)
+        check_real_agent_picture(session, process, window)
     finally:
-        # The agent runs in a session of its own and outlives the visualiser.
-        try:
-            with open(lock) as f:
-                os.kill(int(f.read().split()[0]), 9)
-        except (OSError, ValueError, IndexError):
-            pass
+        stop_real_agent(session)
 
 
 def main():

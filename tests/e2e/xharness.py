@@ -22,6 +22,11 @@ FRAME_WIDTH, FRAME_HEIGHT = 160, 120
 SCREEN = (640, 480)
 DRI_DRIVER = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"
 AGENT_TITLE = "TALVO LUMIGRAB AGENT"
+# Every visualiser's window has this class, and the installed command's name
+# as its instance.
+WINDOW_CLASS = "Lumivis"
+COMMAND_PREFIX = "lumivis-"
+SOURCE_ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 CAPTURE_NAME = "lumigrabtemp.raw"
 
 STAND_IN_AGENT = """#!/bin/sh
@@ -161,6 +166,29 @@ class Image:
             f.write(chunk(b"IEND", b""))
 
 
+def png_rgba(path):
+    """A PNG's pixels as RGBA bytes, top row first."""
+    return subprocess.run(["convert", path, "-depth", "8", "rgba:-"], capture_output=True,
+                          check=True, timeout=30).stdout
+
+
+def source_icon(program, size):
+    return os.path.join(SOURCE_ROOT, "scenes", program, "icons", "%d.png" % size)
+
+
+def check_window_identity(session, window, program, icon=source_icon):
+    """The window names its program and family in WM_CLASS, and its icon is
+    the program's own, icon(program, size), at the sizes compiled in."""
+    check((window["instance"], window["class"]) == (COMMAND_PREFIX + program, WINDOW_CLASS),
+          "WM_CLASS is %r, %r" % (window["instance"], window["class"]))
+    check(window["icons"] == [[48, 48], [128, 128]],
+          "_NET_WM_ICON sizes are %s" % window["icons"])
+    for size in (48, 128):
+        path = icon(program, size)
+        check(session.window_icon(window, size) == png_rgba(path),
+              "the %d pixel window icon is not %s" % (size, path))
+
+
 def near(actual, expected, tolerance):
     return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
 
@@ -269,14 +297,22 @@ class Session:
         return [json.loads(line) for line in result.stdout.splitlines()]
 
     def viewer_window(self):
-        """The visualiser's window: the mapped top-level one without a class."""
-        found = [w for w in self.windows() if w["mapped"] and w["class"] is None]
+        """The visualiser's window: the mapped top-level one of its class."""
+        found = [w for w in self.windows() if w["mapped"] and w["class"] == WINDOW_CLASS]
         return found[0] if len(found) == 1 else None
 
     def main_windows(self):
         """The visualiser's windows other than dialogs, mapped or not."""
         return [w for w in self.windows()
-                if w["class"] is None and (w["width"], w["height"]) == SCREEN]
+                if w["class"] == WINDOW_CLASS and (w["width"], w["height"]) == SCREEN]
+
+    def window_icon(self, window, size):
+        """The size x size image of the window's _NET_WM_ICON as RGBA bytes."""
+        path = os.path.join(self.dir, "icon-%d.rgba" % size)
+        result = self.tool([self.xprobe, "icon", str(window["id"]), str(size), path])
+        check(result.returncode == 0, "the window has no %d pixel icon" % size)
+        with open(path, "rb") as f:
+            return f.read()
 
     def dialogs(self):
         return [w for w in self.windows() if w["class"] == "LumivisMessage"]

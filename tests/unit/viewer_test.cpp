@@ -32,6 +32,7 @@ class RecordingWindow : public WindowSystem {
     void positionWindow(int x, int y) override {
         calls.push_back("position " + std::to_string(x) + "," + std::to_string(y));
     }
+    void presentToDesktop() override { calls.push_back("present"); }
     WindowGeometry current{100, 100, 640, 480};
     std::vector<std::string> calls;
 };
