@@ -16,7 +16,7 @@ struct BuiltinEntry {
 const std::vector<BuiltinEntry>& builtinEntries() {
     static const std::vector<BuiltinEntry> entries = {
         {{defaultPatternName, "flowing colours whose brightness drifts (the default)"}, nullptr},
-        {{"bars", "still colour bars"}, "smpte"},
+        {{"bars", "still colour bars"}, "smpte75"},
         {{"red", "solid red"}, "red"},
         {{"green", "solid green"}, "green"},
         {{"blue", "solid blue"}, "blue"},
@@ -69,6 +69,7 @@ bool planForSource(const std::string& source, int fps, SourcePlan* plan, std::st
         plan->kind = SourceKind::Builtin;
         plan->label = source;
         plan->generated = entry.testPattern == nullptr;
+        plan->exactFrames = true;
         plan->launch = plan->generated
                            ? patternLaunch(fps)
                            : std::string("videotestsrc is-live=true pattern=") + entry.testPattern +
@@ -79,7 +80,8 @@ bool planForSource(const std::string& source, int fps, SourcePlan* plan, std::st
 
     plan->label = source;
     plan->generated = false;
-    if (source.compare(0, 5, "/dev/") == 0 || isCharacterDevice(source)) {
+    plan->exactFrames = false;
+    if (isCharacterDevice(source)) {
         plan->kind = SourceKind::Device;
         plan->launch = "v4l2src device=" + quoteForLaunch(source) +
                        " ! capsfilter caps=" + quoteForLaunch(cameraPreference) + " ! decodebin";
@@ -116,13 +118,21 @@ SourcePlan planForCamera(const std::string& label) {
     return plan;
 }
 
-std::string captureTail(int fps) {
-    return "videorate max-rate=" + std::to_string(fps) +
+std::string captureTail(const SourcePlan& plan, int fps) {
+    const std::string sink =
+        std::string("appsink name=") + appSinkName + " max-buffers=1 drop=true sync=true";
+    if (plan.exactFrames) return sink;
+    return std::string("videorate name=") + rateElementName + " max-rate=" + std::to_string(fps) +
            " ! aspectratiocrop aspect-ratio=4/3 ! videoscale ! videoconvert ! video/x-raw,"
            "format=BGR,width=" +
            std::to_string(captureFrameWidth) + ",height=" + std::to_string(captureFrameHeight) +
-           ",pixel-aspect-ratio=1/1 ! appsink name=" + appSinkName +
-           " max-buffers=1 drop=true sync=true";
+           ",pixel-aspect-ratio=1/1 ! " + sink;
+}
+
+std::string clauseOf(const std::string& reason) {
+    std::string clause = reason;
+    while (!clause.empty() && (clause.back() == '.' || clause.back() == ' ')) clause.pop_back();
+    return clause;
 }
 
 std::string quoteForLaunch(const std::string& text) {
