@@ -35,20 +35,34 @@ std::string errorText(GstMessage* message) {
     return clauseOf(text);
 }
 
-// The first element inside `bin` whose name the agent keeps for itself.
-std::string reservedNameIn(GstBin* bin) {
-    std::string found;
-    GstIterator* elements = gst_bin_iterate_recurse(bin);
-    GValue item = G_VALUE_INIT;
-    while (found.empty() && gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
-        gchar* name = gst_element_get_name(GST_ELEMENT(g_value_get_object(&item)));
-        if (g_str_has_prefix(name, reservedNamePrefix)) found = name;
-        g_free(name);
-        g_value_reset(&item);
+bool hasReservedName(GstElement* element) {
+    gchar* name = gst_element_get_name(element);
+    const bool reserved = g_str_has_prefix(name, reservedNamePrefix);
+    g_free(name);
+    return reserved;
+}
+
+// The name of the first element of `element` (itself, or inside it when it
+// is a bin) that takes a name the agent keeps for itself.
+std::string reservedNameIn(GstElement* element) {
+    GstElement* found = hasReservedName(element) ? GST_ELEMENT(gst_object_ref(element)) : nullptr;
+    if (found == nullptr && GST_IS_BIN(element)) {
+        GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(element));
+        GValue item = G_VALUE_INIT;
+        while (found == nullptr && gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+            auto* inner = GST_ELEMENT(g_value_get_object(&item));
+            if (hasReservedName(inner)) found = GST_ELEMENT(gst_object_ref(inner));
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        gst_iterator_free(elements);
     }
-    g_value_unset(&item);
-    gst_iterator_free(elements);
-    return found;
+    if (found == nullptr) return {};
+    gchar* name = gst_element_get_name(found);
+    std::string text = name;
+    g_free(name);
+    gst_object_unref(found);
+    return text;
 }
 
 GstElement* parseLaunch(const std::string& description, GError** error) {
@@ -150,7 +164,7 @@ GstElement* CaptureSession::parseDescription(const CaptureCandidate& candidate,
         // those of joining it to the agent's elements.
         GstElement* alone = parseLaunch(plan.launch, &parseError);
         std::string reserved;
-        if (parseError == nullptr && GST_IS_BIN(alone)) reserved = reservedNameIn(GST_BIN(alone));
+        if (parseError == nullptr && alone != nullptr) reserved = reservedNameIn(alone);
         if (alone != nullptr) gst_object_unref(alone);
         if (parseError != nullptr) {
             *error = clauseOf(parseError->message);
