@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -166,10 +167,33 @@ class AtomicFileWriterTest : public ::testing::Test {
 };
 
 TEST_F(AtomicFileWriterTest, ReplacesTheWholeFileAndLeavesNothingElse) {
-    ASSERT_TRUE(writer.replace(Bytes(100, 7).data(), 100)) << writer.error();
-    ASSERT_TRUE(writer.replace(Bytes(40, 9).data(), 40)) << writer.error();
-    EXPECT_EQ(readWholeFile(dir.file("frame.raw")), Bytes(40, 9));
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"frame.raw"});
+    {
+        AtomicFileWriter own(dir.path(), "own.raw");
+        for (std::size_t size : {100, 40, 70, 40}) {
+            ASSERT_TRUE(own.replace(Bytes(size, std::uint8_t(size)).data(), size)) << own.error();
+            EXPECT_EQ(readWholeFile(dir.file("own.raw")), Bytes(size, std::uint8_t(size)));
+        }
+        // At most one spare while it writes.
+        EXPECT_LE(dir.entries().size(), 2u);
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"own.raw"});
+}
+
+TEST_F(AtomicFileWriterTest, ReaderHoldingAnOldFrameKeepsIt) {
+    // Frames alternate between two files where the system allows; one that
+    // a reader still has open must never be written into.
+    ASSERT_TRUE(writer.replace(Bytes(50, 1).data(), 50)) << writer.error();
+    const int held = open(dir.file("frame.raw").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    for (std::uint8_t value = 2; value < 8; ++value) {
+        ASSERT_TRUE(writer.replace(Bytes(50, value).data(), 50)) << writer.error();
+        EXPECT_EQ(readWholeFile(dir.file("frame.raw")), Bytes(50, value));
+    }
+    Bytes seen(60);
+    EXPECT_EQ(pread(held, seen.data(), seen.size(), 0), 50);
+    seen.resize(50);
+    EXPECT_EQ(seen, Bytes(50, 1));
+    close(held);
 }
 
 TEST_F(AtomicFileWriterTest, FileIsPrivateWhateverTheUmask) {
