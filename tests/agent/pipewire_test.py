@@ -84,8 +84,18 @@ class Desktop:
         wait_for(lambda: os.path.exists(os.path.join(self.runtime, "pipewire-0")), 10,
                  "the PipeWire socket")
         self.start("wireplumber", ["wireplumber"])
+        self.start_node()
+
+    def start_node(self):
+        # Its provide mode is fragile: it has been seen to crash after many
+        # streams came and went, so each part of the test gets a new one.
+        if "node" in self.processes:
+            self.stop("node")
+            wait_for(lambda: NODE_NAME not in self.run(["pw-cli", "ls", "Node"]).stdout, 15,
+                     "the old video node to go")
         self.start("node", [
-            "gst-launch-1.0", "-q", "videotestsrc", "is-live=true", "pattern=solid-color",
+            "gst-launch-1.0", "-q", "--no-fault", "videotestsrc", "is-live=true",
+            "pattern=solid-color",
             "foreground-color=" + NODE_COLOUR, "!",
             "video/x-raw,format=RGB,width=320,height=240,framerate=30/1", "!", "pipewiresink",
             "mode=provide",
@@ -93,6 +103,13 @@ class Desktop:
             % (NODE_NAME, NODE_LABEL)])
         wait_for(lambda: NODE_NAME in self.run(["pw-cli", "ls", "Node"]).stdout, 15,
                  "the video node")
+
+    def keep_node(self):
+        """Starts the node again if it died; says so, as it is not the agent's fault."""
+        if self.processes["node"].poll() is not None:
+            print("the video node (gst-launch with pipewiresink) died; starting it again")
+            del self.processes["node"]
+            self.start_node()
 
     def down(self):
         for name in list(self.processes):
@@ -121,6 +138,7 @@ def survive(desktop, agent, runs, label):
     loops = busy_loops()
     try:
         for run in range(runs):
+            desktop.keep_node()
             listed = subprocess.run([agent, "--list"], env=env, capture_output=True, text=True,
                                     timeout=60, stdin=subprocess.DEVNULL)
             check_no_crash("%s --list, run %d" % (label, run + 1), listed.returncode,
@@ -144,6 +162,7 @@ def survive(desktop, agent, runs, label):
 
 def capture_through_pipewire(desktop, agent):
     desktop.stop("wireplumber")
+    desktop.start_node()
     capture = tempfile.mkdtemp(prefix="lumigrab-pw-capture-")
     os.chmod(capture, 0o700)
     env = dict(desktop.env, XDG_RUNTIME_DIR=capture, PIPEWIRE_RUNTIME_DIR=desktop.runtime)
