@@ -13,9 +13,11 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
-PROGRAMS = ["colorspace", "teapot", "planes", "relief", "tunnel"]
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+import xvfb  # noqa: E402
+
 WIDTH, HEIGHT = 160, 120
 
 
@@ -29,23 +31,6 @@ def capture_frame():
             blue = int(127.5 + 127.5 * math.sin(x / 9.0) * math.cos(y / 7.0))
             out += bytes([blue, green, red])
     return bytes(out)
-
-
-def start_xvfb():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{WIDTH * 4}x{HEIGHT * 4}x24",
-         "-nolisten", "tcp"],
-        pass_fds=[write_end], stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            raise RuntimeError("Xvfb did not start")
-        number += chunk
-    os.close(read_end)
-    return server, ":" + number.decode().strip()
 
 
 def measure(binary, env, seconds, warmup):
@@ -71,12 +56,18 @@ def main():
     parser.add_argument("--seconds", type=float, default=10, help="measuring time per run")
     parser.add_argument("--warmup", type=float, default=3, help="seconds before measuring")
     parser.add_argument("--rounds", type=int, default=1, help="runs per program, medians shown")
-    parser.add_argument("programs", nargs="*", default=PROGRAMS)
+    parser.add_argument("programs", nargs="*",
+                        help="the programs to measure (default: all of the build's programs.txt)")
     args = parser.parse_args()
 
     build = os.path.abspath(args.build)
     counter = os.path.join(build, "bench", "libswap_counter.so")
-    for path in [counter] + [os.path.join(build, p) for p in args.programs]:
+    listed = os.path.join(build, "programs.txt")
+    programs = args.programs
+    if not programs and os.path.exists(listed):
+        with open(listed) as f:
+            programs = f.read().split()
+    for path in [counter, listed] + [os.path.join(build, p) for p in programs]:
         if not os.path.exists(path):
             sys.exit(f"missing {path}: build with -DLUMIVIS_BUILD_BENCH=ON first")
 
@@ -90,29 +81,35 @@ def main():
         f.write("#!/bin/sh\nexit 0\n")
     os.chmod(stand_in, 0o755)
 
-    server, display = start_xvfb()
+    server, display = xvfb.start(f"{WIDTH * 4}x{HEIGHT * 4}x24")
     env = dict(os.environ, DISPLAY=display, XDG_RUNTIME_DIR=workdir, LD_PRELOAD=counter,
                PATH=workdir + os.pathsep + os.environ.get("PATH", ""))
     print(f"{'program':<11} {'passes/s':>9} {'ms/pass':>8} {'limit/s':>9} {'limit ms':>9}"
           f" {'ratio':>6} {'peak MiB':>9}")
     try:
-        for program in args.programs:
+        for program in programs:
+            # Not every program need have a limit variant.
+            limit_binary = os.path.join(build, "bench", program + "_limit")
+            has_limit = os.path.exists(limit_binary)
             runs, limits = [], []
             for _ in range(args.rounds):
                 runs.append(measure(os.path.join(build, program), env, args.seconds, args.warmup))
-                limits.append(measure(os.path.join(build, "bench", program + "_limit"), env,
-                                      args.seconds, args.warmup))
+                if has_limit:
+                    limits.append(measure(limit_binary, env, args.seconds, args.warmup))
             if None in runs or None in limits:
                 print(f"{program:<11} did not report")
                 continue
             rate = statistics.median(float(r["rate"]) for r in runs)
-            limit = statistics.median(float(r["rate"]) for r in limits)
             peak = max(int(r["peak_kib"]) for r in runs) / 1024
-            print(f"{program:<11} {rate:9.1f} {1000 / rate:8.2f} {limit:9.1f} {1000 / limit:9.2f}"
-                  f" {limit / rate:6.2f} {peak:9.1f}", flush=True)
+            if has_limit:
+                limit = statistics.median(float(r["rate"]) for r in limits)
+                figures = f"{limit:9.1f} {1000 / limit:9.2f} {limit / rate:6.2f}"
+            else:
+                figures = f"{'-':>9} {'-':>9} {'-':>6}"
+            print(f"{program:<11} {rate:9.1f} {1000 / rate:8.2f} {figures} {peak:9.1f}",
+                  flush=True)
     finally:
-        server.terminate()
-        server.wait()
+        xvfb.stop(server)
         shutil.rmtree(workdir, ignore_errors=True)
     print("ratio: a program's pass time over its limit variant's (target: at most 1.30)")
 

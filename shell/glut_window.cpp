@@ -3,6 +3,7 @@
 #include <GL/glut.h>
 
 #include "platform.h"
+#include "window_identity.h"
 
 WindowGeometry GlutWindow::geometry() {
     WindowGeometry g;
@@ -28,3 +29,5 @@ void GlutWindow::enterFullScreen() {
 void GlutWindow::reshapeWindow(int width, int height) { glutReshapeWindow(width, height); }
 
 void GlutWindow::positionWindow(int x, int y) { glutPositionWindow(x, y); }
+
+void GlutWindow::presentToDesktop() { applyWindowIdentity(identity); }

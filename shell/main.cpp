@@ -5,6 +5,7 @@
 
 #include "capture_agent.h"
 #include "glut_window.h"
+#include "program_identity.h"
 #include "viewer.h"
 
 #if !defined(PROGRAM_SETTINGS) || !defined(PROGRAM_NAME)
@@ -46,22 +47,42 @@ void timerCallback(int value) {
     glutTimerFunc(framePeriodTicks, timerCallback, value);
 }
 
-bool printedHelp(int argc, char** argv) {
+// The name the program was started by, as usage lines show it.
+const char* invokedName(int argc, char** argv) {
+    if (argc < 1 || argv[0] == nullptr || argv[0][0] == '\0') return PROGRAM_NAME;
+    const char* name = argv[0];
+    for (const char* c = argv[0]; *c != '\0'; ++c) {
+        if (*c == '/' || *c == '\\') name = c + 1;
+    }
+    return name;
+}
+
+void printHelp(const char* name) {
+    std::printf(
+        "Usage: %s [GLUT options]\n"
+        "A full-screen live-camera visualiser. It starts the capture agent\n"
+        "\"%s\" when none is running and draws its newest frame.\n\n"
+        "  mouse pointer   steers the view\n"
+        "  left click      switches the automatic spin on and off\n",
+        name, captureAgentCommand);
+    if (PROGRAM_SETTINGS.spaceKeyHelp != nullptr) {
+        std::printf("  space           %s\n", PROGRAM_SETTINGS.spaceKeyHelp);
+    }
+    std::printf(
+        "  F11             leaves and re-enters full screen\n"
+        "  Escape          quits\n");
+}
+
+// Answers --help and --version, which GLUT would not understand; true when
+// the program has nothing more to do.
+bool answeredQuestion(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf(
-                "Usage: %s [GLUT options]\n"
-                "A full-screen live-camera visualiser. It starts the capture agent\n"
-                "\"%s\" when none is running and draws its newest frame.\n\n"
-                "  mouse pointer   steers the view\n"
-                "  left click      switches the automatic spin on and off\n",
-                PROGRAM_NAME, captureAgentCommand);
-            if (PROGRAM_SETTINGS.spaceKeyHelp != nullptr) {
-                std::printf("  space           %s\n", PROGRAM_SETTINGS.spaceKeyHelp);
-            }
-            std::printf(
-                "  F11             leaves and re-enters full screen\n"
-                "  Escape          quits\n");
+            printHelp(invokedName(argc, argv));
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s %s\n", invokedName(argc, argv), programIdentity.version);
             return true;
         }
     }
@@ -71,10 +92,10 @@ bool printedHelp(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (printedHelp(argc, argv)) return 0;
+    if (answeredQuestion(argc, argv)) return 0;
     glutInit(&argc, argv);
 
-    static GlutWindow window;
+    static GlutWindow window(programIdentity);
     theViewer = new Viewer(PROGRAM_SETTINGS, window);
     theViewer->init();
 

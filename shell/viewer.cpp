@@ -46,6 +46,7 @@ void Viewer::init() {
     showAxes = true;
     displayMode = 0;
     glutCreateWindow(windowTitle);
+    window.presentToDesktop();
 
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);

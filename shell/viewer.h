@@ -47,6 +47,8 @@ class WindowSystem {
     virtual void enterFullScreen() = 0;
     virtual void reshapeWindow(int width, int height) = 0;
     virtual void positionWindow(int x, int y) = 0;
+    // Tells the desktop which program the new window belongs to.
+    virtual void presentToDesktop() = 0;
 };
 
 constexpr const char* windowTitle = "";

@@ -1,12 +1,12 @@
 // The picture on three mutually perpendicular squares that share their
 // centre; its brightness is its opacity over the black background.
+#include "planes.h"
+
 #include <GL/gl.h>
 
 #include "viewer.h"
 
 namespace {
-
-constexpr float planeScale = 0.7f;
 
 // A square from (-1, -1) to (1, 1) in z = 0 showing the frame rectangle of
 // the texture: s runs with x, t with y.

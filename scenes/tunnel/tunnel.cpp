@@ -10,18 +10,9 @@ float twistAngle = 0;
 
 namespace {
 
-constexpr int layerCount = 80;
-constexpr float stackStart = -4;
-constexpr float layerSpacing = 0.1f;
-constexpr float layerSize = 0.5f;
-constexpr float outlineLow = -0.01f;
-constexpr float outlineHigh = 0.51f;
 constexpr float twistFollowFactor = 0.01f;
 constexpr std::int32_t brightnessPerTwistDegree = 5;
 constexpr std::int32_t modeCount = 3;
-
-bool drawsPictures(std::int32_t mode) { return mode == 0 || mode == 2; }
-bool drawsOutlines(std::int32_t mode) { return mode == 0 || mode == 1; }
 
 void drawPicture(float frameS, float frameT) {
     glColor4f(1, 1, 1, 1);

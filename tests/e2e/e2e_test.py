@@ -3,7 +3,6 @@ capture agent or reports that it cannot, what it shows for a known
 capture file, and how it reacts to the keys and the mouse."""
 
 import argparse
-import math
 import os
 import subprocess
 import sys
@@ -11,8 +10,10 @@ import time
 
 # Imported from the source tree, which must stay free of bytecode caches.
 sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import program_expectations  # noqa: E402
 import xharness as xh  # noqa: E402
-from xharness import check, near  # noqa: E402
+from xharness import check  # noqa: E402
 
 AGENT_MESSAGE = "Could not start video capture agent"
 FULL_SCREEN = (0, 0, 640, 480)
@@ -23,183 +24,17 @@ def geometry(window):
     return (window["x"], window["y"], window["width"], window["height"])
 
 
-def quadrants(low_left, low_right, high_left, high_right):
-    """The file's first rows (low) and last rows (high), left and right halves."""
-    def pixel(row, column):
-        if row < xh.FRAME_HEIGHT // 2:
-            return low_left if column < xh.FRAME_WIDTH // 2 else low_right
-        return high_left if column < xh.FRAME_WIDTH // 2 else high_right
-    return pixel
-
-
-RED, GREEN, BLUE, WHITE = (255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255)
-QUADRANTS = quadrants(RED, GREEN, BLUE, WHITE)
-
-
-def settled(rgb, factor, alpha):
-    """The settled RGBA of a uniformly coloured area."""
-    values = [xh.settled_value(v, factor)[0] for v in rgb]
-    return values + [xh.settled_value(alpha, factor)[0]]
-
-
-def over(color, alpha, background):
-    """`color` blended with `alpha` (0-255) over `background`."""
-    return tuple(c * alpha / 255 + b * (255 - alpha) / 255 for c, b in zip(color, background))
-
-
-def project(point, fov, aspect=640 / 480):
-    """Window pixel of a point seen from (0, 0, 1) looking down -z."""
-    x, y, z = point
-    depth = 1 - z
-    half = math.tan(math.radians(fov / 2))
-    return (round(320 + 320 * x / depth / (half * aspect) - 0.5),
-            round(240 - 240 * y / depth / half - 0.5))
-
-
-def pixels_near(image, at, radius=2):
-    x0, y0 = at
-    return [image.pixel(x, y) for y in range(y0 - radius, y0 + radius + 1)
-            for x in range(x0 - radius, x0 + radius + 1)]
-
-
-def brightness_alpha(rgb):
-    return sum(rgb) // 3
-
-
-def check_planes(image):
-    """Seen straight on, the facing square fills the window with the
-    middle of the picture, opacity by brightness over black: the file's
-    first rows at the bottom, its left half on the left."""
-    failures = []
-    for rgb, xs, ys in ((RED, (40, 160, 280), (280, 360, 460)),
-                        (GREEN, (360, 480, 600), (280, 360, 460)),
-                        (BLUE, (40, 160, 280), (20, 120, 200)),
-                        (WHITE, (360, 480, 600), (20, 120, 200))):
-        *color, alpha = settled(rgb, 0.1, brightness_alpha(rgb))
-        expected = over(color, alpha, (0, 0, 0))
-        for x in xs:
-            for y in ys:
-                if not near(image.pixel(x, y), expected, 3):
-                    failures.append("(%d,%d) is %s, expected %s" % (
-                        x, y, image.pixel(x, y), tuple(round(v) for v in expected)))
-    return failures
-
-
-TEAPOT_COLOR = (20, 40, 90)
-MID_COLOR = (200, 120, 40)
-
-
-def check_teapot(image):
-    """Dark picture, so nearly opaque teapots on white; every pixel is the
-    background seen through some number of picture layers."""
-    *color, alpha = settled(TEAPOT_COLOR, 0.1, (765 - sum(TEAPOT_COLOR)) // 3)
-    layers = [(255, 255, 255)]
-    for _ in range(6):
-        layers.append(over(color, alpha, layers[-1]))
-    counts = [0] * len(layers)
-    total = image.width * image.height
-    for i in range(0, len(image.data), 3):
-        pixel = image.data[i:i + 3]
-        for k, layer in enumerate(layers):
-            if near(pixel, layer, 4):
-                counts[k] += 1
-                break
-    failures = []
-    if sum(counts) < 0.9 * total:
-        failures.append("only %d of %d pixels are picture layers over white" % (sum(counts), total))
-    if counts[0] < 0.05 * total or counts[1] < 0.1 * total:
-        failures.append("too little background (%d) or single layer (%d)" % tuple(counts[:2]))
-    return failures
-
-
-RELIEF_TILES = ((RED, 30, 20), (GREEN, 10, 100), (BLUE, 90, 20), (WHITE, 90, 120))
-
-
-def check_relief(image):
-    """Opaque tiles on grey 0.4, the file's rows running to the right and
-    its columns upward, each tile lifted toward the viewer by brightness."""
-    failures = []
-    for corner in ((2, 2), (637, 2), (2, 477), (637, 477)):
-        if not near(image.pixel(*corner), (102, 102, 102), 1):
-            failures.append("background at %s is %s" % (corner, image.pixel(*corner)))
-    factor = 1 / 70
-    for rgb, row, column in RELIEF_TILES:
-        *color, alpha = settled(rgb, factor, brightness_alpha(rgb))
-        center = (-0.7 + 0.009 * (row + 0.5), -0.7 + 0.009 * (column + 0.5),
-                  -0.5 + 0.009 * alpha * 0.5)
-        at = project(center, 100)
-        expected = tuple(c * 255 / 256 for c in color)
-        if not near(image.pixel(*at), expected, 3):
-            failures.append("tile (%d,%d) at %s is %s, expected %s" % (
-                row, column, at, image.pixel(*at), tuple(round(v) for v in expected)))
-    return failures
-
-
-def check_colorspace(image):
-    """Grey 0.5 background with the red, green and blue axes leaving the
-    cube's origin along x, y and z."""
-    failures = []
-    for corner in ((2, 2), (637, 2), (637, 477)):
-        if not near(image.pixel(*corner), (127.5, 127.5, 127.5), 1):
-            failures.append("background at %s is %s" % (corner, image.pixel(*corner)))
-    origin = (-0.3, -0.3, -0.2)
-    for channel, name in enumerate(("red", "green", "blue")):
-        # 0.4 scene units per axis unit; half a unit out the axis is still opaque.
-        point = [o + (0.2 if i == channel else 0) for i, o in enumerate(origin)]
-        at = project(point, 45)
-        if not any(p[channel] > max(p) - 1 and p[channel] - min(p) > 60
-                   for p in pixels_near(image, at)):
-            failures.append("no %s axis near %s: %s" % (name, at, pixels_near(image, at, 1)))
-    return failures
-
-
-def check_tunnel(image):
-    """White background, the stacked pictures tinted by the frame, and the
-    black outlines of display mode 0."""
-    failures = []
-    white = dark = tinted = 0
-    for i in range(0, len(image.data), 3):
-        r, g, b = image.data[i:i + 3]
-        if min(r, g, b) == 255:
-            white += 1
-        elif max(r, g, b) < 60:
-            dark += 1
-        elif r > g > b and r - b > 30:
-            tinted += 1
-    # The twist keeps turning the stack, so no place is always background.
-    if white < 0.2 * image.width * image.height:
-        failures.append("only %d background pixels" % white)
-    if dark < 200:
-        failures.append("only %d outline pixels" % dark)
-    if tinted < 20000:
-        failures.append("only %d picture pixels" % tinted)
-    return failures
-
-
-SCENES = {
-    # capture file pattern, picture check, smoothing factor, whether the
-    # picture holds still once settled
-    "colorspace": (lambda r, c: MID_COLOR, check_colorspace, 0.1, True),
-    "teapot": (lambda r, c: TEAPOT_COLOR, check_teapot, 0.1, True),
-    "planes": (QUADRANTS, check_planes, 0.1, True),
-    "relief": (QUADRANTS, check_relief, 1 / 70, True),
-    # The twist follows the brightness for thousands of passes.
-    "tunnel": (lambda r, c: MID_COLOR, check_tunnel, 0.1, False),
-}
-
-
 def settle_passes(program):
-    factor = SCENES[program][2]
+    factor = program.settings["blend"]
     return max(xh.settled_value(v, factor)[1] for v in range(256)) + 3
 
 
 def check_picture(session, program, label):
-    _, picture_check, _, _ = SCENES[program]
     session.passes.wait(settle_passes(program), 120, "passes to settle the picture")
     image = session.screenshot(label)
-    failures = picture_check(image)
+    failures = program.check_picture(image)
     if failures:
-        path = os.path.join(session.dir, "%s-%s.png" % (program, label))
+        path = os.path.join(session.dir, "%s-%s.png" % (program.name, label))
         image.write_png(path)
         raise xh.TestFailure("%s picture wrong (%s): %s" % (label, path, "; ".join(failures[:6])))
     return image
@@ -257,16 +92,16 @@ def quit_with_escape(session, process, window):
 
 
 def case_launch(program, binary, session):
-    pattern = SCENES[program][0]
-    session.write_capture(xh.frame_file(pattern))
+    session.write_capture(xh.frame_file(program.capture_pixel))
     session.move_pointer(0, 0)
     check(session.cursor()["max_alpha"] > 0, "the server's own cursor should be visible")
     process = session.start([binary])
     window = full_screen_window(session)
+    xh.check_window_identity(session, window, program.name)
     agent = check_stand_in_agent(session, process)
     check(session.cursor()["max_alpha"] == 0, "the pointer is visible over the window")
     image = check_picture(session, program, "settled")
-    if SCENES[program][3]:
+    if not program.moves_when_settled:
         check_spin(session, image)
     check_full_screen_toggle(session, window)
     quit_with_escape(session, process, window)
@@ -285,7 +120,7 @@ def case_dialog(program, binary, session):
     check(dialog["wm_name"] == "" and dialog["net_wm_name"] in ("", None),
           "the dialog has a title: %s" % dialog)
     owners = [w for w in session.windows()
-              if w["class"] is None and (w["width"], w["height"]) == (640, 480)]
+              if w["class"] == xh.WINDOW_CLASS and (w["width"], w["height"]) == (640, 480)]
     check([w["id"] for w in owners] == [dialog["transient_for"]],
           "the dialog is not transient for the visualiser's window: %s %s" % (dialog, owners))
 
@@ -309,7 +144,7 @@ def case_dialog(program, binary, session):
     window = full_screen_window(session)
     session.passes.wait(2, 60)
     check(os.path.exists(session.capture_path), "no capture file after the dialog closed")
-    session.write_capture(xh.frame_file(SCENES[program][0]))
+    session.write_capture(xh.frame_file(program.capture_pixel))
     check_picture(session, program, "after-dialog")
     check(not session.dialogs(), "a second dialog appeared")
     output = quit_with_escape(session, process, window)
@@ -349,36 +184,45 @@ def distinct_colours(image):
     return len({image.data[i:i + 3] for i in range(0, len(image.data), 3 * 7)})
 
 
+def stop_real_agent(session):
+    """The agent runs in a session of its own and outlives the visualiser."""
+    try:
+        with open(os.path.join(session.runtime, "lumigrab.lock")) as f:
+            os.kill(int(f.read().split()[0]), 9)
+    except (OSError, ValueError, IndexError):
+        pass
+
+
+def check_real_agent_picture(session, process, window):
+    """The agent that the visualiser started keeps the picture moving, until
+    Escape."""
+    xh.wait_for(lambda: os.path.exists(session.capture_path) and
+                os.path.getsize(session.capture_path) == xh.FRAME_WIDTH * xh.FRAME_HEIGHT * 3,
+                30, "the agent's first frame")
+    check(not session.dialogs(), "the agent could not be started")
+    # Long enough for even the slowest smoothing to bring the picture in.
+    session.passes.wait(150, 120)
+    first = session.screenshot("agent-first")
+    check(distinct_colours(first) > 50,
+          "no picture: %d distinct colours" % distinct_colours(first))
+    session.passes.wait(40, 60)
+    later = session.screenshot("agent-later")
+    changed = changed_pixels(first, later)
+    check(changed > len(first.data) // 3 // 50,
+          "the picture hardly changed over time: %d pixels" % changed)
+    quit_with_escape(session, process, window)
+
+
 def case_real_agent(program, binary, session, agent):
     """The real agent, started by the visualiser, keeps the picture moving."""
     os.symlink(agent, os.path.join(session.bin, "lumigrab"))
     session.move_pointer(0, 0)
     process = session.start([binary])
     window = full_screen_window(session)
-    lock = os.path.join(session.runtime, "lumigrab.lock")
     try:
-        xh.wait_for(lambda: os.path.exists(session.capture_path) and
-                    os.path.getsize(session.capture_path) == xh.FRAME_WIDTH * xh.FRAME_HEIGHT * 3,
-                    30, "the agent's first frame")
-        check(not session.dialogs(), "the agent could not be started")
-        # Long enough for even the slowest smoothing to bring the picture in.
-        session.passes.wait(150, 120)
-        first = session.screenshot("agent-first")
-        check(distinct_colours(first) > 50,
-              "no picture: %d distinct colours" % distinct_colours(first))
-        session.passes.wait(40, 60)
-        later = session.screenshot("agent-later")
-        changed = changed_pixels(first, later)
-        check(changed > len(first.data) // 3 // 50,
-              "the picture hardly changed over time: %d pixels" % changed)
-        quit_with_escape(session, process, window)
+        check_real_agent_picture(session, process, window)
     finally:
-        # The agent runs in a session of its own and outlives the visualiser.
-        try:
-            with open(lock) as f:
-                os.kill(int(f.read().split()[0]), 9)
-        except (OSError, ValueError, IndexError):
-            pass
+        stop_real_agent(session)
 
 
 def main():
@@ -393,8 +237,9 @@ def main():
 
     def run(case):
         binary, extra = case
-        program = os.path.basename(binary)
-        session = xh.Session("%s-%s" % (args.case, program), args.xprobe,
+        name = os.path.basename(binary)
+        program = program_expectations.load(name)
+        session = xh.Session("%s-%s" % (args.case, name), args.xprobe,
                              agent_on_path=args.case not in ("dialog", "real-agent"))
         ok = False
         try:

@@ -4,7 +4,6 @@ one test, and the few X operations the tests need on them."""
 import ctypes
 import json
 import os
-import select
 import shutil
 import signal
 import struct
@@ -15,11 +14,19 @@ import time
 import traceback
 import zlib
 
-PROGRAMS = ("colorspace", "teapot", "planes", "relief", "tunnel")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                "scripts"))
+import xvfb  # noqa: E402
+
 FRAME_WIDTH, FRAME_HEIGHT = 160, 120
 SCREEN = (640, 480)
 DRI_DRIVER = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"
 AGENT_TITLE = "TALVO LUMIGRAB AGENT"
+# Every visualiser's window has this class, and the installed command's name
+# as its instance.
+WINDOW_CLASS = "Lumivis"
+COMMAND_PREFIX = "lumivis-"
+SOURCE_ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 CAPTURE_NAME = "lumigrabtemp.raw"
 
 STAND_IN_AGENT = """#!/bin/sh
@@ -159,6 +166,29 @@ class Image:
             f.write(chunk(b"IEND", b""))
 
 
+def png_rgba(path):
+    """A PNG's pixels as RGBA bytes, top row first."""
+    return subprocess.run(["convert", path, "-depth", "8", "rgba:-"], capture_output=True,
+                          check=True, timeout=30).stdout
+
+
+def source_icon(program, size):
+    return os.path.join(SOURCE_ROOT, "scenes", program, "icons", "%d.png" % size)
+
+
+def check_window_identity(session, window, program, icon=source_icon):
+    """The window names its program and family in WM_CLASS, and its icon is
+    the program's own, icon(program, size), at the sizes compiled in."""
+    check((window["instance"], window["class"]) == (COMMAND_PREFIX + program, WINDOW_CLASS),
+          "WM_CLASS is %r, %r" % (window["instance"], window["class"]))
+    check(window["icons"] == [[48, 48], [128, 128]],
+          "_NET_WM_ICON sizes are %s" % window["icons"])
+    for size in (48, 128):
+        path = icon(program, size)
+        check(session.window_icon(window, size) == png_rgba(path),
+              "the %d pixel window icon is not %s" % (size, path))
+
+
 def near(actual, expected, tolerance):
     return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
 
@@ -189,27 +219,8 @@ class Session:
     def _start_xvfb(self):
         # Without -noreset the server resets whenever its last client leaves,
         # dropping the pointer position and refusing connections meanwhile.
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN,
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=open(os.path.join(self.dir, "xvfb.log"), "ab"))
-        os.close(write_end)
-        # The number and its newline come in two writes; the server dies if
-        # the pipe is closed between them.
-        number = b""
-        deadline = time.monotonic() + 20
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([read_end], [], [], 1)
-            if ready:
-                chunk = os.read(read_end, 32)
-                if not chunk:
-                    break
-                number += chunk
-        os.close(read_end)
-        check(number.strip().isdigit(), "Xvfb did not report a display number")
-        self.display = ":" + number.strip().decode()
+        with open(os.path.join(self.dir, "xvfb.log"), "ab") as log:
+            self.xvfb, self.display = xvfb.start("%dx%dx24" % SCREEN, noreset=True, log=log)
 
     @property
     def capture_path(self):
@@ -286,9 +297,17 @@ class Session:
         return [json.loads(line) for line in result.stdout.splitlines()]
 
     def viewer_window(self):
-        """The visualiser's window: the mapped top-level one without a class."""
-        found = [w for w in self.windows() if w["mapped"] and w["class"] is None]
+        """The visualiser's window: the mapped top-level one of its class."""
+        found = [w for w in self.windows() if w["mapped"] and w["class"] == WINDOW_CLASS]
         return found[0] if len(found) == 1 else None
+
+    def window_icon(self, window, size):
+        """The size x size image of the window's _NET_WM_ICON as RGBA bytes."""
+        path = os.path.join(self.dir, "icon-%d.rgba" % size)
+        result = self.tool([self.xprobe, "icon", str(window["id"]), str(size), path])
+        check(result.returncode == 0, "the window has no %d pixel icon" % size)
+        with open(path, "rb") as f:
+            return f.read()
 
     def dialogs(self):
         return [w for w in self.windows() if w["class"] == "LumivisMessage"]
@@ -340,12 +359,7 @@ class Session:
                 except ProcessLookupError:
                     pass
         if self.xvfb is not None:
-            self.xvfb.terminate()
-            try:
-                self.xvfb.wait(10)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-                self.xvfb.wait()
+            xvfb.stop(self.xvfb)
         self.passes.close()
         if keep:
             print("kept", self.dir)

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -48,6 +49,74 @@ std::string textProperty(Display* display, Window window, Atom property) {
     return out;
 }
 
+// One image of a window's _NET_WM_ICON: its size and where its ARGB pixels
+// start in the property.
+struct IconImage {
+    unsigned long width, height, offset;
+};
+
+// The window's _NET_WM_ICON as Xlib hands it over, one long per item, and
+// the images in it; empty when the window has none or it is malformed.
+std::vector<unsigned long> netWmIcon(Display* display, Window window,
+                                     std::vector<IconImage>& images) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    const long maxItems = 1 << 20;
+    std::vector<unsigned long> items;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0,
+                           maxItems, False, XA_CARDINAL, &type, &format, &count, &remaining,
+                           &data) == Success &&
+        type == XA_CARDINAL && format == 32 && remaining == 0) {
+        const unsigned long* longs = reinterpret_cast<const unsigned long*>(data);
+        items.assign(longs, longs + count);
+    }
+    if (data != nullptr) XFree(data);
+    for (unsigned long i = 0; i + 2 <= items.size();) {
+        const unsigned long width = items[i], height = items[i + 1];
+        if (width == 0 || height == 0 || items.size() - i - 2 < width * height) {
+            images.clear();
+            return {};
+        }
+        images.push_back({width, height, i + 2});
+        i += 2 + width * height;
+    }
+    return items;
+}
+
+// The icon sizes as a JSON list of [width, height] pairs.
+std::string iconSizes(Display* display, Window window) {
+    std::vector<IconImage> images;
+    netWmIcon(display, window, images);
+    std::string out = "[";
+    for (const IconImage& image : images) {
+        if (out.size() > 1) out += ", ";
+        out += "[" + std::to_string(image.width) + ", " + std::to_string(image.height) + "]";
+    }
+    return out + "]";
+}
+
+// Writes the window icon's image of this width as raw RGBA bytes.
+int writeIcon(Display* display, Window window, unsigned long width, const char* path) {
+    std::vector<IconImage> images;
+    const std::vector<unsigned long> items = netWmIcon(display, window, images);
+    for (const IconImage& image : images) {
+        if (image.width != width) continue;
+        FILE* out = std::fopen(path, "wb");
+        if (out == nullptr) return 1;
+        for (unsigned long i = 0; i < image.width * image.height; ++i) {
+            const unsigned long argb = items[image.offset + i];
+            const unsigned char rgba[4] = {
+                static_cast<unsigned char>(argb >> 16), static_cast<unsigned char>(argb >> 8),
+                static_cast<unsigned char>(argb), static_cast<unsigned char>(argb >> 24)};
+            std::fwrite(rgba, 1, 4, out);
+        }
+        return std::fclose(out) == 0 ? 0 : 1;
+    }
+    return 1;
+}
+
 int listWindows(Display* display) {
     Window root = DefaultRootWindow(display), rootReturn = 0, parent = 0;
     Window* children = nullptr;
@@ -59,11 +128,13 @@ int listWindows(Display* display) {
         const Window w = children[i];
         XWindowAttributes attributes;
         if (!XGetWindowAttributes(display, w, &attributes)) continue;
-        std::string windowClass = "null";
+        std::string windowClass = "null", instance = "null";
         XClassHint hint{};
         if (XGetClassHint(display, w, &hint)) {
             windowClass = quoted(reinterpret_cast<unsigned char*>(hint.res_class),
                                  std::strlen(hint.res_class));
+            instance =
+                quoted(reinterpret_cast<unsigned char*>(hint.res_name), std::strlen(hint.res_name));
             XFree(hint.res_name);
             XFree(hint.res_class);
         }
@@ -71,9 +142,11 @@ int listWindows(Display* display) {
         XGetTransientForHint(display, w, &transientFor);
         std::printf(
             "{\"id\": %lu, \"x\": %d, \"y\": %d, \"width\": %d, \"height\": %d, \"mapped\": %s, "
-            "\"class\": %s, \"wm_name\": %s, \"net_wm_name\": %s, \"transient_for\": %lu}\n",
+            "\"class\": %s, \"instance\": %s, \"icons\": %s, \"wm_name\": %s, "
+            "\"net_wm_name\": %s, \"transient_for\": %lu}\n",
             w, attributes.x, attributes.y, attributes.width, attributes.height,
             attributes.map_state == IsViewable ? "true" : "false", windowClass.c_str(),
+            instance.c_str(), iconSizes(display, w).c_str(),
             textProperty(display, w, XA_WM_NAME).c_str(),
             textProperty(display, w, netWmName).c_str(), transientFor);
     }
@@ -128,12 +201,12 @@ int cursor(Display* display) {
 // An unmapped top-level window titled in one of the two name properties,
 // kept until stdin closes.
 int announce(Display* display, const char* which, const char* title) {
-    const Window w = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
-    const Atom property = std::strcmp(which, "net") == 0
-                              ? XInternAtom(display, "_NET_WM_NAME", False)
-                              : XA_WM_NAME;
-    const Atom type = std::strcmp(which, "net") == 0 ? XInternAtom(display, "UTF8_STRING", False)
-                                                     : XA_STRING;
+    const Window w =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+    const Atom property =
+        std::strcmp(which, "net") == 0 ? XInternAtom(display, "_NET_WM_NAME", False) : XA_WM_NAME;
+    const Atom type =
+        std::strcmp(which, "net") == 0 ? XInternAtom(display, "UTF8_STRING", False) : XA_STRING;
     XChangeProperty(display, w, property, type, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(title), int(std::strlen(title)));
     XSync(display, False);
@@ -151,7 +224,9 @@ int announce(Display* display, const char* which, const char* title) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: xprobe windows | shot FILE | cursor | announce wm|net TITLE\n");
+        std::fprintf(stderr,
+                     "usage: xprobe windows | shot FILE | cursor | announce wm|net TITLE"
+                     " | icon WINDOW WIDTH FILE\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -162,6 +237,10 @@ int main(int argc, char** argv) {
     if (command == "shot" && argc == 3) status = screenshot(display, argv[2]);
     if (command == "cursor") status = cursor(display);
     if (command == "announce" && argc == 4) status = announce(display, argv[2], argv[3]);
+    if (command == "icon" && argc == 5) {
+        status = writeIcon(display, std::strtoul(argv[2], nullptr, 0),
+                           std::strtoul(argv[3], nullptr, 10), argv[4]);
+    }
     XCloseDisplay(display);
     return status;
 }

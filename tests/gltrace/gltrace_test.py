@@ -5,64 +5,31 @@ call with what the program must send to GL."""
 import argparse
 import math
 import os
-import struct
 import subprocess
 import sys
 
 # Imported from the source tree, which must stay free of bytecode caches.
 sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+# Also puts the end-to-end harness and the GL-call helpers on the path.
+import program_expectations  # noqa: E402
 import xharness as xh  # noqa: E402
+from glcalls import F, H, W, call  # noqa: E402
 from xharness import check, f32  # noqa: E402
 
-SETTINGS = {
-    # clear colour, depth test, colour material, yaw and pitch per pass in
-    # automatic spin, pitch axis, field of view, near plane, alpha rule,
-    # smoothing factor, texture upload
-    "colorspace": dict(clear=(0.5, 0.5, 0.5, 1), depth=True, material=True, yaw_rate=0.5,
-                       pitch_rate=0.120004795, axis=(0, 0, 1), fov=45, near=f32(0.1),
-                       alpha="brightness", blend=0.1, texture=False),
-    "teapot": dict(clear=(1, 1, 1, 1), depth=False, material=False, yaw_rate=1,
-                   pitch_rate=0.0300003, axis=(1, 0, 0), fov=45, near=f32(0.1),
-                   alpha="inverse", blend=0.1, texture=True),
-    "planes": dict(clear=(0, 0, 0, 1), depth=False, material=False, yaw_rate=1,
-                   pitch_rate=0.30003002, axis=(1, 0, 0), fov=45, near=f32(0.1),
-                   alpha="brightness", blend=0.1, texture=True),
-    "relief": dict(clear=(0.4, 0.4, 0.4, 1), depth=True, material=False, yaw_rate=0.11111111,
-                   pitch_rate=0.08823789, axis=(0, 0, 1), fov=100, near=f32(0.0001),
-                   alpha="brightness", blend=1 / 70, texture=False),
-    "tunnel": dict(clear=(1, 1, 1, 1), depth=False, material=False, yaw_rate=0.5,
-                   pitch_rate=0.120004795, axis=(1, 0, 0), fov=100, near=0.0,
-                   alpha="constant", blend=0.1, texture=True),
-}
-
-# The space key's effect on the scene state, one entry per press.
-SPACE_STATES = {
-    "colorspace": [True, False, True, False],  # axes shown
-    "tunnel": [0, 1, 2, 0],  # display mode
-}
-
 POINTER_TARGET = (100, 50)
-W, H = xh.FRAME_WIDTH, xh.FRAME_HEIGHT
 
 def pattern(row, column):
     # Every channel different and varying along both axes, with values high
     # enough that even the slowest smoothing moves them.
     return ((7 * row + 3 * column) % 256, (5 * column + 90) % 256, (row * row + column) % 256)
 
-def F(value):
-    """A single-precision argument as the trace prints it."""
-    return "%.7g" % f32(value)
-
-def call(name, *args):
-    return "%s(%s)" % (name, ", ".join(args))
-
 class Frame:
     """What the program should be showing: the smoothed picture after
     `passes` passes of a constant capture file."""
 
-    def __init__(self, program):
-        self.settings = SETTINGS[program]
+    def __init__(self, settings):
+        self.settings = settings
         pixels = [pattern(r, c) for r in range(H) for c in range(W)]
         self.staging = [rgba for p in pixels for rgba in self._rgba(p)]
         self.brightness_sum = sum(sum(p) // 3 for p in pixels)
@@ -113,8 +80,7 @@ def perspective(fov, aspect, near, far=100.0):
     m[14] = -2 * near * far / (far - near)
     return m
 
-def init_calls(program, texture_id):
-    s = SETTINGS[program]
+def init_calls(s, texture_id):
     calls = [call("glEnable", "GL_TEXTURE_2D"), call("glEnable", "GL_BLEND")]
     if s["depth"]:
         calls.append(call("glEnable", "GL_DEPTH_TEST"))
@@ -145,74 +111,12 @@ def upload_calls(texture_id):
             call("glTexImage2D", "GL_TEXTURE_2D", "0", "4", "256", "256", "0", "GL_RGBA",
                  "GL_UNSIGNED_BYTE", "blob(262144)")]
 
-def colorspace_scene(smoothed, axes):
-    calls = [call("glTranslatef", F(-0.3), F(-0.3), F(-0.2)),
-             call("glScalef", F(0.002), F(0.002), F(0.002)), call("glBegin", "GL_LINE_STRIP")]
-    for i in range(0, len(smoothed), 4):
-        r, g, b = smoothed[i:i + 3]
-        calls.append(call("glColor4f", F(r / 256), F(g / 256), F(b / 256), "1"))
-        calls.append(call("glVertex3f", F(r), F(g), F(b)))
-    calls.append(call("glEnd"))
-    if axes:
-        calls += [call("glScalef", "200", "200", "200"), call("glBegin", "GL_LINES")]
-        for axis in ((1, 0, 0), (0, 1, 0), (0, 0, 1)):
-            c = [str(v) for v in axis]
-            calls += [call("glColor4f", *c, "1"), call("glVertex3f", "0", "0", "0"),
-                      call("glColor4f", *c, "0"),
-                      call("glVertex3f", *(str(100 * v) for v in axis))]
-        calls.append(call("glEnd"))
-    return calls
-
-def square(s_extent, t_extent, low, high):
-    calls = [call("glBegin", "GL_POLYGON")]
-    for s, t, x, y in ((0, 0, low, low), (0, t_extent, low, high),
-                       (s_extent, t_extent, high, high), (s_extent, 0, high, low)):
-        calls += [call("glTexCoord2f", F(s), F(t)), call("glVertex3f", F(x), F(y), "0")]
-    return calls + [call("glEnd")]
-
-def planes_scene():
-    picture = square(0.625, 0.46875, -1, 1)
-    return ([call("glScalef", F(0.7), F(0.7), F(0.7))] + picture +
-            [call("glRotatef", "90", "0", "1", "0")] + picture +
-            [call("glRotatef", "90", "1", "0", "0")] + picture)
-
-def relief_scene(smoothed):
-    calls = [call("glTranslatef", F(-0.7), F(-0.7), F(-0.5)),
-             call("glScalef", F(0.009), F(0.009), F(0.009))]
-    quad = [call("glBegin", "GL_QUADS"), call("glVertex3f", "0", "0", "0"),
-            call("glVertex3f", "0", "1", "0"), call("glVertex3f", "1", "1", "0"),
-            call("glVertex3f", "1", "0", "0"), call("glEnd"), call("glPopMatrix")]
-    for row in range(H):
-        for column in range(W):
-            r, g, b, a = smoothed[(row * W + column) * 4:(row * W + column) * 4 + 4]
-            calls.append(call("glColor4f", F(r / 256), F(g / 256), F(b / 256), "1"))
-            calls.append(call("glPushMatrix"))
-            calls.append(call("glTranslatef", str(row), str(column), F(a * 0.5)))
-            calls += quad
-    return calls
-
-def tunnel_scene(mode, twist, texture_id):
-    layer = []
-    if mode in (0, 2):
-        layer += [call("glColor4f", "1", "1", "1", "1"),
-                  call("glBindTexture", "GL_TEXTURE_2D", str(texture_id))]
-        layer += square(0.625, 0.46875, 0, 0.5)
-    if mode in (0, 1):
-        low, high = F(-0.01), F(0.51)
-        layer += [call("glBindTexture", "GL_TEXTURE_2D", "0"), call("glBegin", "GL_LINE_STRIP"),
-                  call("glColor4f", "0", "0", "0", "1")]
-        for x, y in ((low, low), (low, high), (high, high), (high, low), (low, low)):
-            layer.append(call("glVertex3f", x, y, "0"))
-        layer.append(call("glEnd"))
-    layer += [call("glRotatef", F(twist), "0", "0", "1"), call("glTranslatef", "0", "0", F(0.1))]
-    return [call("glTranslatef", "0", "0", "-4")] + layer * 80
-
 class Expectation:
     """The calls of display pass n for a given state of the program."""
 
     def __init__(self, program, frame, texture_id, array_scene=None):
         self.program = program
-        self.s = SETTINGS[program]
+        self.s = program.settings
         self.frame = frame
         self.texture_id = texture_id
         # The scene's calls when it draws from client arrays: the same every
@@ -220,35 +124,18 @@ class Expectation:
         self.array_scene = array_scene
         self.settled = frame.settled_after()
         self._scenes = {}
-        self._twists = [0.0]
-        self.twist_target = frame.brightness_sum // (W * H * 5)
-
-    def twist(self, n):
-        while len(self._twists) <= n:
-            t = self._twists[-1]
-            self._twists.append(f32(t + (self.twist_target - t) * f32(0.01)))
-        return self._twists[n]
 
     def scene(self, n, space_state):
-        # Once the picture has settled, every later pass draws the same.
-        key = (min(n, self.settled), space_state)
-        if self.program == "tunnel":
-            key = (n, space_state)
         if self.array_scene is not None:
             return self.array_scene
+        # Once the picture has settled, every later pass draws the same
+        # unless the scene moves on its own.
+        key = (n if self.program.moves_when_settled else min(n, self.settled), space_state)
         if key not in self._scenes:
-            smoothed = self.frame.smoothed(key[0])
-            if self.program == "colorspace":
-                scene = colorspace_scene(smoothed, space_state)
-            elif self.program == "planes":
-                scene = planes_scene()
-            elif self.program == "relief":
-                scene = relief_scene(smoothed)
-            else:
-                scene = tunnel_scene(space_state, self.twist(n), self.texture_id)
             if len(self._scenes) > 64:
                 self._scenes.clear()
-            self._scenes[key] = scene
+            self._scenes[key] = self.program.scene_calls(self.frame, key[0], space_state,
+                                                         self.texture_id)
         return self._scenes[key]
 
     def camera(self, n, previous, target):
@@ -323,105 +210,32 @@ def matches(actual, expected):
     return len(actual) == len(expected) and all(
         a == e or same_call(a, e) for a, e in zip(actual, expected))
 
-def dump_blobs(trace, calls, directory):
-    subprocess.run(["apitrace", "dump", "--blobs", "--calls=" + ",".join(map(str, calls)), trace],
-                   cwd=directory, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=120, check=True)
-    out = {}
-    for number in calls:
-        with open(os.path.join(directory, "blob_call%d.bin" % number), "rb") as f:
-            out[number] = f.read()
-    return out
+class TraceRun:
+    """What a program's own checks may read of the trace."""
 
-CLIENT_ARRAY_CALLS = {"glEnableClientState", "glDisableClientState", "glVertexPointer",
-                      "glNormalPointer", "glTexCoordPointer", "glColorPointer", "glDrawElements",
-                      "glDrawArrays"}
+    def __init__(self, trace, directory, frame):
+        self.trace = trace
+        self.directory = directory
+        self.frame = frame
 
+    def blobs(self, calls):
+        """The data each of the numbered calls passed, by call number."""
+        subprocess.run(["apitrace", "dump", "--blobs", "--calls=" + ",".join(map(str, calls)),
+                        self.trace], cwd=self.directory, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120, check=True)
+        out = {}
+        for number in calls:
+            with open(os.path.join(self.directory, "blob_call%d.bin" % number), "rb") as f:
+                out[number] = f.read()
+        return out
 
-def array_scene_of(texts, prefix=()):
-    """The scene of a pass that draws from client arrays: `prefix`, then
-    nothing but client-array calls up to the end of the pass."""
-    start = texts.index(call("glPushMatrix")) + 3
-    end = texts.index(call("glPopMatrix"))
-    check(texts[start:start + len(prefix)] == list(prefix),
-          "scene does not start with %s: %s" % (prefix, texts[start:start + len(prefix)]))
-    scene = texts[start + len(prefix):end]
-    check({t.split("(")[0] for t in scene} <= CLIENT_ARRAY_CALLS,
-          "scene has calls besides client-array draws: %s" % scene)
-    return texts[start:end]
-
-
-def teapot_scene_of(texts):
-    """Two teapots drawn from client arrays the same way, and nothing else."""
-    scene = array_scene_of(texts)
-    half = len(scene) // 2
-    check(len(scene) == 2 * half and scene[:half] == scene[half:],
-          "teapot scene is not two identical draws: %s" % scene)
-    draws = [t for t in scene[:half] if t.startswith(("glDrawElements", "glDrawArrays"))]
-    check(len(draws) == 1, "a teapot is not one vertex-array draw: %s" % scene)
-    return scene
-
-
-RELIEF_PREFIX = (call("glTranslatef", F(-0.7), F(-0.7), F(-0.5)),
-                 call("glScalef", F(0.009), F(0.009), F(0.009)))
-
-
-def relief_scene_of(texts):
-    """All tiles in one draw of quads, four corners each."""
-    scene = array_scene_of(texts, RELIEF_PREFIX)
-    draws = [t for t in scene if t.startswith(("glDrawElements", "glDrawArrays"))]
-    check(draws == [call("glDrawArrays", "GL_QUADS", "0", str(4 * W * H))],
-          "relief tiles not drawn as one array of quads: %s" % draws)
-    return scene
-
-
-def relief_arrays(smoothed):
-    """The corners of tile (row i, column j) at (i, j, lift) plus the unit
-    square's corners in drawing order, each in the tile's colour."""
-    positions, colors = [], []
-    for row in range(H):
-        for column in range(W):
-            r, g, b, a = smoothed[(row * W + column) * 4:(row * W + column) * 4 + 4]
-            lift = f32(a * 0.5)
-            for dx, dy in ((0, 0), (0, 1), (1, 1), (1, 0)):
-                positions += (row + dx, column + dy, lift)
-                colors += (r / 256, g / 256, b / 256, 1)
-    return (struct.pack("%df" % len(positions), *positions),
-            struct.pack("%df" % len(colors), *colors))
-
-
-def check_relief_arrays(n, frame_calls, frame, trace, directory):
-    vertices = [num for num, t in frame_calls if t.startswith("glVertexPointer(3, GL_FLOAT, 0,")]
-    colors = [num for num, t in frame_calls if t.startswith("glColorPointer(4, GL_FLOAT, 0,")]
-    check(len(vertices) == 1 and len(colors) == 1, "relief pass %d: no float vertex and "
-          "colour arrays" % n)
-    blobs = dump_blobs(trace, vertices + colors, directory)
-    expected_vertices, expected_colors = relief_arrays(frame.smoothed(n))
-    check(blobs[vertices[0]] == expected_vertices, "relief pass %d: tile corners wrong" % n)
-    check(blobs[colors[0]] == expected_colors, "relief pass %d: tile colours wrong" % n)
-
-
-def floats(blob):
-    return [f32(v) for v in memoryview(blob).cast("f")]
-
-def check_teapot_sizes(frame_calls, trace, directory):
-    """The inner teapot is the outer one at half the size."""
-    pointers = [n for n, t in frame_calls if t.startswith("glVertexPointer")]
-    coords = [n for n, t in frame_calls if t.startswith("glTexCoordPointer")]
-    check(len(pointers) == 2 and len(coords) == 2, "expected two vertex and texture arrays")
-    blobs = dump_blobs(trace, pointers + coords, directory)
-    outer, inner = floats(blobs[pointers[0]]), floats(blobs[pointers[1]])
-    check(len(outer) == len(inner) and max(map(abs, outer)) > 1,
-          "teapot vertex arrays differ in size or are empty")
-    check(all(abs(i - o * 0.5) <= 1e-6 * max(1, abs(o)) for o, i in zip(outer, inner)),
-          "the second teapot is not the first at half size")
-    check(blobs[coords[0]] == blobs[coords[1]], "the teapots' texture coordinates differ")
 
 def check_trace(program, trace, directory, phases):
     """phases: the (space state, camera target) sequence the actions go
     through; every pass must be the pass of the current or the next phase."""
-    s = SETTINGS[program]
-    frame = Frame(program)
+    s = program.settings
+    frame = Frame(s)
+    run = TraceRun(trace, directory, frame)
     frames = frames_of(trace)
     first, finished = next(frames)
     check(finished, "no frame was finished")
@@ -432,13 +246,8 @@ def check_trace(program, trace, directory, phases):
     start = next(i for i, t in enumerate(texts) if not t.endswith(" // fake"))
     texts = texts[start:]
 
-    array_scene = None
-    if program == "teapot":
-        array_scene = teapot_scene_of(texts)
-    elif program == "relief" and any(t.startswith("glDrawArrays(") for t in texts):
-        array_scene = relief_scene_of(texts)
-    expect = Expectation(program, frame, texture_id, array_scene)
-    init = init_calls(program, texture_id)
+    expect = Expectation(program, frame, texture_id, program.array_scene(texts))
+    init = init_calls(s, texture_id)
     check(matches(texts[:len(init)], init),
           "initialisation differs: " + first_difference(texts[:len(init)], init))
 
@@ -452,7 +261,7 @@ def check_trace(program, trace, directory, phases):
 
     phase = 0
     camera = (0.0, 0.0)
-    checked = 0
+    last = None
     for n, actual, numbered in passes():
         for candidate in (phase, phase + 1)[:len(phases) - phase]:
             space_state, target = phases[candidate]
@@ -468,40 +277,37 @@ def check_trace(program, trace, directory, phases):
                 report.append("as in phase %d %s: %s" % (candidate, phases[candidate], first_difference(
                     actual, expect.pass_calls(n, space_state, yaw, pitch))))
             raise xh.TestFailure("pass %d differs; %s" % (n, "; ".join(report)))
-        checked += 1
         if n == 3 and s["texture"]:
             upload = [num for num, t in numbered if t.startswith("glTexImage2D")]
-            blob = dump_blobs(trace, upload, directory)[upload[0]]
+            blob = run.blobs(upload)[upload[0]]
             check(blob == frame.texture_image(3),
                   "the texture of pass 3 is not the picture smoothed three times")
-        if n == 3 and program == "teapot":
-            check_teapot_sizes(numbered, trace, directory)
-        if program == "relief" and array_scene is not None:
-            if n == 3:
-                check_relief_arrays(n, numbered, frame, trace, directory)
-            last = (n, numbered)
-    if program == "relief" and array_scene is not None:
-        check_relief_arrays(*last, frame, trace, directory)
+        program.check_pass(n, numbered, run)
+        last = (n, numbered)
+    check(last is not None, "no pass traced")
+    program.check_last_pass(*last, run)
     check(phase == len(phases) - 1,
           "the passes stopped at phase %d of %d: %s" % (phase, len(phases) - 1, phases[phase]))
+    checked = last[0]
     check(checked >= 3, "too few passes traced")
     return checked
 
 def phases_for(program):
     """The states the action script walks the program through."""
-    space = SPACE_STATES.get(program, [None])
+    space = program.space_states
     phases = [(state, (0, 0)) for state in space]
     last = space[-1]
     return phases + [(last, POINTER_TARGET), (last, "spin"), (last, POINTER_TARGET)]
 
 def run_case(binary, xprobe, keep):
-    program = os.path.basename(binary)
-    session = xh.Session("gltrace-" + program, xprobe)
+    name = os.path.basename(binary)
+    program = program_expectations.load(name)
+    session = xh.Session("gltrace-" + name, xprobe)
     ok = False
     try:
         session.write_capture(xh.frame_file(pattern))
         session.move_pointer(0, 0)
-        trace = os.path.join(session.dir, program + ".trace")
+        trace = os.path.join(session.dir, name + ".trace")
         process = session.start(["apitrace", "trace", "-o", trace, binary], leak_check=False)
         window = xh.wait_for(lambda: (lambda w: w if w and w["x"] == 0 else None)(
             session.viewer_window()), 60, "the full-screen window")
@@ -513,7 +319,7 @@ def run_case(binary, xprobe, keep):
             # no two actions fall between the same pair of passes.
             session.passes.wait(2, 60)
 
-        for _ in range(max(1, len(SPACE_STATES.get(program, [])) - 1)):
+        for _ in range(max(1, len(program.space_states) - 1)):
             session.xdotool("windowfocus", "--sync", window["id"])
             act("key", "space")
         act("mousemove", "--sync", *POINTER_TARGET)
@@ -525,7 +331,7 @@ def run_case(binary, xprobe, keep):
         status = session.finish(process, 60)
         check(status == 0, "exit status %s: %s" % (status, session.output(process)[-2000:]))
         checked = check_trace(program, trace, session.dir, phases_for(program))
-        print("  %s: %d passes matched" % (program, checked))
+        print("  %s: %d passes matched" % (name, checked))
         ok = True
     finally:
         session.close(keep=keep and not ok)

@@ -21,6 +21,7 @@ class NoWindowSystem : public WindowSystem {
     void enterFullScreen() override {}
     void reshapeWindow(int, int) override {}
     void positionWindow(int, int) override {}
+    void presentToDesktop() override {}
 };
 
 // The relief as one push, translate, quad and pop per tile.

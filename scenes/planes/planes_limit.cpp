@@ -1,7 +1,9 @@
-// The three squares, already turned into place, as one array of quads.
+// Bench-only: the three squares, already turned into place, as one array of
+// quads.
 #include <GL/gl.h>
 
 #include "limit.h"
+#include "planes.h"
 
 extern const ViewerSettings planesSettings;
 
@@ -20,7 +22,7 @@ void drawScene(Viewer&) {
     const float s = frameTextureExtent(frameWidth), t = frameTextureExtent(frameHeight);
     const float corner[] = {0, 0, 0, t, s, t, s, 0};
     for (int i = 0; i < 24; ++i) texCoords[i] = corner[i % 8];
-    glScalef(0.7f, 0.7f, 0.7f);
+    glScalef(planeScale, planeScale, planeScale);
     drawArrays(GL_QUADS, 12, positions, nullptr, texCoords);
 }
 

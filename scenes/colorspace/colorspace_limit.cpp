@@ -1,22 +1,34 @@
-// The colour cloud as one line-strip array and one array of axis lines.
+// Bench-only: the colour cloud as one line-strip array and one array of axis
+// lines.
 #include <GL/gl.h>
 
+#include "capture_file.h"
+#include "colorspace.h"
 #include "limit.h"
 
 extern const ViewerSettings colorspaceSettings;
 
 namespace {
 
-constexpr int points = 160 * 120;
+constexpr int points = captureFrameWidth * captureFrameHeight;
 float positions[points * 3];
 float colors[points * 4];
 
-const float axisPositions[] = {0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 100};
-const float axisColors[] = {1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0};
+// Each axis from the origin, opaque, to axisLength along it, transparent.
+constexpr float axisPositions[] = {
+    0, 0, 0, axisLength, 0,          0,           //
+    0, 0, 0, 0,          axisLength, 0,           //
+    0, 0, 0, 0,          0,          axisLength,  //
+};
+constexpr float axisColors[] = {
+    1, 0, 0, 1, 1, 0, 0, 0,  //
+    0, 1, 0, 1, 0, 1, 0, 0,  //
+    0, 0, 1, 1, 0, 0, 1, 0,  //
+};
 
 void drawScene(Viewer& viewer) {
-    glTranslatef(-0.3f, -0.3f, -0.2f);
-    glScalef(0.002f, 0.002f, 0.002f);
+    glTranslatef(cubeOffset[0], cubeOffset[1], cubeOffset[2]);
+    glScalef(cubeScale, cubeScale, cubeScale);
     int n = 0;
     for (int y = 0; y < frameHeight; ++y) {
         for (int x = 0; x < frameWidth; ++x, ++n) {
@@ -30,7 +42,7 @@ void drawScene(Viewer& viewer) {
     }
     drawArrays(GL_LINE_STRIP, n, positions, colors, nullptr);
     if (viewer.showAxes) {
-        glScalef(200, 200, 200);
+        glScalef(axisScale, axisScale, axisScale);
         drawArrays(GL_LINES, 6, axisPositions, axisColors, nullptr);
     }
 }
