@@ -21,6 +21,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+import xvfb  # noqa: E402  (its stop() ends any process started here)
+
 NODE_NAME = "lumigrab-test-camera"
 NODE_LABEL = "PipeWire-Test-Camera"
 # Green as the node sends it, and as the capture file must hold it (BGR).
@@ -67,13 +70,8 @@ class Desktop:
 
     def stop(self, name):
         process = self.processes.pop(name, None)
-        if process is not None and process.poll() is None:
-            process.terminate()
-            try:
-                process.wait(10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        if process is not None:
+            xvfb.stop(process)
 
     def run(self, command, timeout=30):
         return subprocess.run(command, env=self.env, capture_output=True, text=True,
