@@ -5,11 +5,6 @@
 
 namespace {
 
-bool isWholeNumber(const std::string& text) {
-    return !text.empty() && text.size() <= 9 &&
-           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
-}
-
 std::string lowered(std::string text) {
     for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -22,9 +17,14 @@ std::string cameraCount(std::size_t count) {
 
 }  // namespace
 
+bool isCameraNumber(const std::string& text) {
+    return !text.empty() && text.size() <= 9 &&
+           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
 CameraPick pickCamera(const std::string& text, const std::vector<CameraEntry>& cameras) {
     CameraPick pick;
-    if (isWholeNumber(text)) {
+    if (isCameraNumber(text)) {
         pick.refersToCamera = true;
         const long number = std::stol(text);
         if (number >= 1 && std::size_t(number) <= cameras.size()) {

@@ -18,6 +18,10 @@ struct CameraPick {
     std::string error;
 };
 
+// Whether `text` is a whole number, which --source always takes as a
+// camera's number.
+bool isCameraNumber(const std::string& text);
+
 // Reads the text given to --source as --list shows cameras: a whole number
 // is always a camera number; otherwise a camera's exact name, then its name
 // in any case when only one matches, then its node.

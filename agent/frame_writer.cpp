@@ -77,8 +77,14 @@ AtomicFileWriter::Reuse AtomicFileWriter::replaceWithSpare(const std::uint8_t* d
     }
 
     const std::string spare = directory_ + "/" + spareName_;
-    if (targetIsCurrent() &&
-        renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, path().c_str(), RENAME_EXCHANGE) == 0) {
+    bool exchanged = false;
+    if (targetIsCurrent()) {
+        exchanged =
+            renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, path().c_str(), RENAME_EXCHANGE) == 0;
+        // The file system cannot exchange names: rename from now on.
+        if (!exchanged && (errno == EINVAL || errno == ENOSYS)) reuse_ = false;
+    }
+    if (exchanged) {
         // The frame before is now the spare.
         const int previous = current_;
         const std::size_t previousSize = currentSize_;
@@ -88,7 +94,6 @@ AtomicFileWriter::Reuse AtomicFileWriter::replaceWithSpare(const std::uint8_t* d
         spareSize_ = previousSize;
         return Reuse::Done;
     }
-    if (errno == EINVAL || errno == ENOSYS) reuse_ = false;
     if (rename(spare.c_str(), path().c_str()) != 0) {
         error_ = "cannot write " + path() + ": " + std::strerror(errno);
         dropSpare();

@@ -141,10 +141,6 @@ int reportAlreadyRunning(const AgentOptions& options, long pid) {
     return exitAlreadyRunning;
 }
 
-bool isWholeNumber(const std::string& text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
 // Reads --source: a built-in name or a path as planForSource knows them,
 // else a camera as --list shows it. False with a reason.
 bool resolveSource(const std::string& source, int fps, CaptureCandidate* candidate, bool* camera,
@@ -154,7 +150,7 @@ bool resolveSource(const std::string& source, int fps, CaptureCandidate* candida
     for (const BuiltinSource& entry : builtinSources()) builtin |= source == entry.name;
     struct stat info;
     const bool path = source.find('/') != std::string::npos ||
-                      (!isWholeNumber(source) && stat(source.c_str(), &info) == 0);
+                      (!isCameraNumber(source) && stat(source.c_str(), &info) == 0);
     if (builtin || path) return planForSource(source, fps, &candidate->plan, reason);
 
     const std::vector<Camera> cameras = CameraMonitor::instance().cameras();
