@@ -404,13 +404,31 @@ TEST_F(AgentProcessTest, SourceThatFailsIsRetriedAndResumes) {
 }
 
 TEST_F(AgentProcessTest, WithoutADisplayItCapturesAndSaysSoOnce) {
-    Agent agent({"--source", "white"}, runtime.path());
-    ASSERT_TRUE(waitForFrame(runtime.path(), startSeconds)) << agent.errorOutput();
-    sleepSeconds(0.3);
-    EXPECT_TRUE(agent.stop(SIGTERM));
-    const std::vector<std::string> lines = nonEmptyLines(agent.errorOutput());
-    ASSERT_EQ(lines.size(), 1u) << agent.errorOutput();
-    EXPECT_THAT(lines[0], HasSubstr("visualisers cannot see"));
+    // No DISPLAY at all, and one that names no server: each is named.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "no X display (DISPLAY is not set)"},
+        {{"DISPLAY=:4747"}, "cannot open the X display ':4747'"},
+    };
+    for (const auto& [env, reason] : cases) {
+        SCOPED_TRACE(reason);
+        unlink(capturePath().c_str());
+        Agent agent({"--source", "white"}, runtime.path(), false, env);
+        ASSERT_TRUE(waitForFrame(runtime.path(), startSeconds)) << agent.errorOutput();
+        sleepSeconds(0.3);
+        EXPECT_TRUE(agent.stop(SIGTERM));
+        const std::vector<std::string> lines = nonEmptyLines(agent.errorOutput());
+        ASSERT_EQ(lines.size(), 1u) << agent.errorOutput();
+        EXPECT_THAT(lines[0], HasSubstr(reason + ", so visualisers cannot see"));
+    }
+}
+
+TEST_F(AgentProcessTest, UnusableCaptureFolderIsNamedWithItsOwnStatus) {
+    const std::string missing = runtime.file("missing");
+    Agent agent({"--source", "red"}, missing);
+    ASSERT_TRUE(agent.waitExit(startSeconds));
+    EXPECT_EQ(agent.exitStatus(), exitNoFolder);
+    EXPECT_THAT(agent.errorOutput(), HasSubstr(missing));
+    EXPECT_THAT(agent.errorOutput(), HasSubstr("No such file or directory"));
 }
 
 TEST_F(AgentProcessTest, SecondAgentInTheSameDirectoryStepsAside) {
