@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "builtin_pictures.h"
+#include "capture_file.h"
 
 namespace {
 
@@ -29,6 +30,10 @@ OptionsResult parseAgentOptions(const std::vector<std::string>& args) {
     OptionsResult result;
     AgentOptions& options = result.options;
     options.bare = args.empty();
+    bool help = false;
+    std::string actionOption;   // the last of --version, --list, --stop
+    std::string captureOption;  // the last option that only capturing uses
+    std::string conflict;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -52,21 +57,29 @@ OptionsResult parseAgentOptions(const std::vector<std::string>& args) {
             return !out->empty();
         };
         const bool isFlag = name == "--help" || name == "-h" || name == "--version" ||
-                            name == "--list" || name == "--mirror";
+                            name == "--list" || name == "--stop" || name == "--mirror";
         if (isFlag && inlineValue) return failure("option " + name + " takes no value");
 
         if (name == "--help" || name == "-h") {
-            options.action = AgentOptions::Action::Help;
-        } else if (name == "--version") {
-            options.action = AgentOptions::Action::Version;
-        } else if (name == "--list") {
-            options.action = AgentOptions::Action::List;
+            help = true;
+        } else if (name == "--version" || name == "--list" || name == "--stop") {
+            const auto action = name == "--version" ? AgentOptions::Action::Version
+                                : name == "--list"  ? AgentOptions::Action::List
+                                                    : AgentOptions::Action::Stop;
+            if (!actionOption.empty() && actionOption != name) {
+                conflict = "options " + actionOption + " and " + name + " cannot be used together";
+            }
+            actionOption = name;
+            options.action = action;
         } else if (name == "--mirror") {
             options.mirror = true;
+            captureOption = name;
         } else if (name == "--source") {
             if (!takeValue(&options.source)) return failure("option --source needs a value");
+            captureOption = name;
         } else if (name == "--pipeline") {
             if (!takeValue(&options.pipeline)) return failure("option --pipeline needs a value");
+            captureOption = name;
         } else if (name == "--fps") {
             std::string text;
             if (!takeValue(&text)) return failure("option --fps needs a value");
@@ -75,6 +88,7 @@ OptionsResult parseAgentOptions(const std::vector<std::string>& args) {
                                std::to_string(minimumFps) + " to " + std::to_string(maximumFps) +
                                ", not '" + text + "'");
             }
+            captureOption = name;
         } else if (name.compare(0, 1, "-") == 0) {
             return failure("unknown option '" + name + "'");
         } else {
@@ -82,6 +96,16 @@ OptionsResult parseAgentOptions(const std::vector<std::string>& args) {
         }
     }
 
+    if (help) {
+        options.action = AgentOptions::Action::Help;
+        result.ok = true;
+        return result;
+    }
+    if (!conflict.empty()) return failure(conflict);
+    if (!actionOption.empty() && !captureOption.empty()) {
+        return failure("options " + actionOption + " and " + captureOption +
+                       " cannot be used together");
+    }
     if (!options.source.empty() && !options.pipeline.empty()) {
         return failure("options --source and --pipeline cannot be used together");
     }
@@ -90,17 +114,18 @@ OptionsResult parseAgentOptions(const std::vector<std::string>& args) {
 }
 
 std::string agentUsage(const std::string& program) {
+    const SystemHelp help = systemHelp();
     std::string text = "Usage: " + program +
                        " [OPTION]...\n"
                        "Writes the newest camera frame for the visualisers, 160x120 pixels, about\n"
-                       "--fps times a second. With no source named it uses the first camera that\n"
-                       "opens, else a built-in moving picture.\n"
+                       "--fps times a second.\n"
                        "\n" +
-                       sourceOptionsHelp() + "  --fps N           frames a second, " +
+                       std::string(help.sourceOptions) + "  --fps N           frames a second, " +
                        std::to_string(minimumFps) + " to " + std::to_string(maximumFps) +
                        " (default 30)\n"
                        "  --mirror          mirror left and right, as in a selfie view\n"
-                       "  --list            list the cameras it can see\n"
+                       "  --list            list the cameras it can see, marking the default\n"
+                       "  --stop            stop the running agent and wait for it to end\n"
                        "  --help            show this help\n"
                        "  --version         show the version\n"
                        "\n"
@@ -112,11 +137,20 @@ std::string agentUsage(const std::string& program) {
         text += builtin.summary;
         text += '\n';
     }
-    text +=
-        "\n"
-        "Only one agent runs at a time. Started with no arguments while another runs,\n"
-        "it exits quietly.\n"
-        "\n"
-        "Exit status: 0 done, 1 the source failed, 2 bad options, 3 another agent runs.\n";
+    text += "\n" + help.lifetime +
+            "\n"
+            "The capture folder needs room for two frames (" +
+            std::to_string(2 * captureFrameBytes / 1000) +
+            " kB): each frame is written\n"
+            "beside the last before it replaces it.\n"
+            "\n"
+            "Exit status:\n"
+            "  0  stopped as asked or on its own (see above), or information printed\n"
+            "  1  the named source cannot be opened, output cannot be written, or --stop\n"
+            "     could not stop the agent\n"
+            "  2  bad or conflicting options\n"
+            "  3  another agent is already running\n"
+            "  4  no usable folder for the capture file\n" +
+            help.extraStatuses;
     return text;
 }

@@ -67,6 +67,33 @@ bool AgentPresence::otherAgentShown(unsigned long* processId) {
     return true;
 }
 
+AgentPresence::StopOutcome AgentPresence::stopOther(unsigned long* processId,
+                                                    unsigned long waitMilliseconds) {
+    *processId = 0;
+    HWND other = FindWindowA(nullptr, captureAgentTitle);
+    if (other == nullptr) return StopOutcome::NoneRunning;
+    DWORD process = 0;
+    GetWindowThreadProcessId(other, &process);
+    *processId = process;
+    HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
+    if (!PostMessageA(other, WM_CLOSE, 0, 0)) {
+        if (handle != nullptr) CloseHandle(handle);
+        return StopOutcome::Refused;
+    }
+    if (handle != nullptr) {
+        const DWORD woke = WaitForSingleObject(handle, waitMilliseconds);
+        CloseHandle(handle);
+        return woke == WAIT_OBJECT_0 ? StopOutcome::Stopped : StopOutcome::TimedOut;
+    }
+    // Without a handle on the process, its window going is the sign.
+    constexpr DWORD pollMilliseconds = 50;
+    for (DWORD waited = 0; waited < waitMilliseconds && IsWindow(other);
+         waited += pollMilliseconds) {
+        Sleep(pollMilliseconds);
+    }
+    return IsWindow(other) ? StopOutcome::TimedOut : StopOutcome::Stopped;
+}
+
 bool AgentPresence::claim() {
     mutex_ = CreateMutexA(nullptr, FALSE, mutexName);
     if (mutex_ == nullptr) return false;

@@ -19,6 +19,12 @@ class AgentPresence {
     // `processId` (0 when unknown).
     static bool otherAgentShown(unsigned long* processId);
 
+    enum class StopOutcome { NoneRunning, Stopped, Refused, TimedOut };
+    // Asks another agent to close, as the end of the session would, and
+    // waits up to `waitMilliseconds` for its process to end; its process id
+    // goes to `processId` (0 when none runs or it is unknown).
+    static StopOutcome stopOther(unsigned long* processId, unsigned long waitMilliseconds);
+
     // Takes the one-agent mutex of this desktop session; false when another
     // agent holds it.
     bool claim();

@@ -4,6 +4,8 @@
 #include <X11/Xutil.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "agent_window_x11.h"
 #include "capture_agent.h"
 #include "x11_properties.h"
@@ -28,6 +30,8 @@ AgentPresence::~AgentPresence() {
 }
 
 bool AgentPresence::connect() {
+    const char* name = std::getenv("DISPLAY");
+    displayName_ = name != nullptr ? name : "";
     display_ = XOpenDisplay(nullptr);
     if (display_ == nullptr) return false;
     XSetIOErrorHandler(quietIoError);

@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 
+#include <string>
+
 // The agent's presence on the X display: an unmapped top-level window whose
 // title the visualisers look for before starting an agent of their own.
 class AgentPresence {
@@ -13,6 +15,8 @@ class AgentPresence {
 
     // Opens the display named by $DISPLAY; false when there is none.
     bool connect();
+    // The display asked for, as $DISPLAY names it; empty when unset.
+    const std::string& displayName() const { return displayName_; }
     bool connected() const { return display_ != nullptr; }
 
     bool otherAgentShown();
@@ -25,6 +29,7 @@ class AgentPresence {
     bool drainEvents();
 
    private:
+    std::string displayName_;
     Display* display_ = nullptr;
     Window window_ = 0;
 };

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "agent_options.h"
+#include "camera_choice.h"
 #include "capture_agent.h"
 #include "frame_pack.h"
 #include "frame_scale.h"
@@ -18,19 +18,7 @@ constexpr double openSeconds = 5;
 constexpr double shortestLoopSeconds = 0.25;
 constexpr int frameRowBytes = captureFrameWidth * captureBytesPerPixel;
 
-bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 }  // namespace
-
-const char* sourceOptionsHelp() {
-    return "  --source SOURCE   a camera by the name --list shows, a video file, or a\n"
-           "                    built-in source (see below)\n";
-}
 
 CaptureCandidate cameraCandidate(const MediaCamera& camera) {
     CaptureCandidate candidate;
@@ -53,12 +41,18 @@ bool planForSource(const std::string& source, CaptureCandidate* candidate, std::
         *candidate = builtinCandidate(*builtin);
         return true;
     }
-    for (const MediaCamera& camera : findMediaCameras()) {
-        if (sameName(source, camera.name) || source == camera.link) {
-            *candidate = cameraCandidate(camera);
-            candidate->label = source;
-            return true;
-        }
+    const std::vector<MediaCamera> cameras = findMediaCameras();
+    std::vector<CameraEntry> entries;
+    for (const MediaCamera& camera : cameras) entries.push_back({camera.name, camera.link});
+    const CameraPick pick = pickCamera(source, entries);
+    if (pick.index >= 0) {
+        *candidate = cameraCandidate(cameras[std::size_t(pick.index)]);
+        candidate->label = source;
+        return true;
+    }
+    if (pick.refersToCamera) {
+        *error = pick.error;
+        return false;
     }
     const DWORD attributes = GetFileAttributesA(source.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {

@@ -35,6 +35,10 @@ AtomicFileWriter::AtomicFileWriter(std::string directory, std::string name)
       name_(std::move(name)),
       temporaryPrefix_("." + name_ + ".") {}
 
+// Windows has no lease to tell that nobody holds a spare file, so every frame
+// goes into a new file and nothing is kept between frames.
+AtomicFileWriter::~AtomicFileWriter() = default;
+
 bool AtomicFileWriter::replace(const std::uint8_t* data, std::size_t size) {
     // One writer per process, so the process id makes the name unique.
     const std::string temporary =

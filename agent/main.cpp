@@ -1,45 +1,132 @@
 #include <gst/gst.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "agent_options.h"
 #include "agent_presence_x11.h"
+#include "camera_choice.h"
 #include "camera_list.h"
 #include "capture_agent.h"
 #include "capture_file.h"
 #include "capture_session.h"
 #include "frame_writer.h"
 #include "instance_lock.h"
+#include "reader_watch.h"
 #include "source_plan.h"
 
 namespace {
 
-enum ExitStatus { exitDone = 0, exitSourceFailed = 1, exitBadOptions = 2, exitAlreadyRunning = 3 };
-
 constexpr const char* lockFileName = "lumigrab.lock";
+// How long --stop waits for the running agent to end.
+constexpr int stopWaitSeconds = 10;
+constexpr long stopPollNanos = 20 * 1000 * 1000;
 
-int listCameras() {
-    const std::vector<Camera> cameras = findCameras();
-    if (cameras.empty()) {
-        std::printf("No cameras found. Without one, %s shows its built-in picture.\n",
-                    captureAgentCommand);
-        return exitDone;
-    }
-    std::printf("Cameras, in the order they are tried:\n");
-    for (const Camera& camera : cameras) {
-        std::printf("  %s\n", camera.label().c_str());
-    }
-    return exitDone;
+volatile sig_atomic_t earlyStopSignal = 0;
+
+void noteEarlyStop(int) { earlyStopSignal = 1; }
+
+// Until the capture session watches for them, stop signals are noted here,
+// so that one arriving during start-up ends the agent as cleanly as later.
+void catchStopSignalsEarly() {
+    struct sigaction action = {};
+    action.sa_handler = noteEarlyStop;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaction(signalNumber, &action, nullptr);
 }
 
-std::vector<CaptureCandidate> cameraCandidates() {
-    std::vector<CaptureCandidate> candidates;
-    for (const Camera& camera : findCameras()) {
-        candidates.push_back({planForCamera(camera.label()), camera.device});
+void complain(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", captureAgentCommand, message.c_str());
+}
+
+// Standard output may be a full disk or a closed pipe: saying nothing then
+// would report success for output nobody got.
+int finishOutput(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        complain(std::string("cannot write the output: ") + std::strerror(errno));
+        return exitFailed;
     }
-    return candidates;
+    return status;
+}
+
+// Why captureDirectory() refused the folder it would use.
+std::string folderProblem() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] != '\0') {
+        return std::string("the folder named by XDG_RUNTIME_DIR is too long: ") + runtime;
+    }
+    const std::string folder = "/tmp/lumigrab-" + std::to_string(geteuid());
+    struct stat info;
+    if (lstat(folder.c_str(), &info) != 0) {
+        return "cannot create " + folder + ": " + std::strerror(errno);
+    }
+    if (!S_ISDIR(info.st_mode)) return folder + " is not a folder";
+    if (info.st_uid != geteuid()) return folder + " belongs to another user";
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", unsigned(info.st_mode & 07777));
+    return folder + " is open to others (mode " + mode + "; it must be 0700)";
+}
+
+bool findCaptureFolder(std::string* folder) {
+    char directory[4096];
+    if (!captureDirectory(directory, sizeof directory)) {
+        complain("no private folder for the capture file: " + folderProblem());
+        return false;
+    }
+    *folder = directory;
+    return true;
+}
+
+std::vector<CameraEntry> entriesOf(const std::vector<Camera>& cameras) {
+    std::vector<CameraEntry> entries;
+    for (const Camera& camera : cameras) entries.push_back({camera.name, camera.node});
+    return entries;
+}
+
+int listCameras() {
+    const std::vector<Camera> cameras = CameraMonitor::instance().cameras();
+    std::fputs(cameraListing(entriesOf(cameras), captureAgentCommand).c_str(), stdout);
+    return finishOutput(exitDone);
+}
+
+void pause(long nanos) {
+    timespec wait = {0, nanos};
+    nanosleep(&wait, nullptr);
+}
+
+int stopRunningAgent() {
+    std::string folder;
+    if (!findCaptureFolder(&folder)) return exitNoFolder;
+    const std::string lockPath = folder + "/" + lockFileName;
+    const long pid = InstanceLock::holderOf(lockPath);
+    if (pid <= 0) {
+        std::printf("No agent is running.\n");
+        return finishOutput(exitDone);
+    }
+    if (kill(pid_t(pid), SIGTERM) != 0 && errno != ESRCH) {
+        complain("cannot stop the agent (process " + std::to_string(pid) +
+                 "): " + std::strerror(errno));
+        return exitFailed;
+    }
+    const long polls = stopWaitSeconds * 1000000000L / stopPollNanos;
+    for (long i = 0; i < polls && InstanceLock::holderOf(lockPath) == pid; ++i) {
+        pause(stopPollNanos);
+    }
+    if (InstanceLock::holderOf(lockPath) == pid) {
+        complain("the agent (process " + std::to_string(pid) + ") did not stop within " +
+                 std::to_string(stopWaitSeconds) + " seconds");
+        return exitFailed;
+    }
+    std::printf("Stopped the agent (process %ld).\n", pid);
+    return finishOutput(exitDone);
 }
 
 int reportAlreadyRunning(const AgentOptions& options, long pid) {
@@ -47,23 +134,45 @@ int reportAlreadyRunning(const AgentOptions& options, long pid) {
     // race with another start is normal and not worth a word.
     if (options.bare) return exitDone;
     if (pid > 0) {
-        std::fprintf(stderr, "%s: another agent is already running (process %ld)\n",
-                     captureAgentCommand, pid);
+        complain("another agent is already running (process " + std::to_string(pid) + ")");
     } else {
-        std::fprintf(stderr, "%s: another agent is already running on this display\n",
-                     captureAgentCommand);
+        complain("another agent is already running on this display");
     }
     return exitAlreadyRunning;
 }
 
-int runAgent(const AgentOptions& options) {
-    char directory[4096];
-    if (!captureDirectory(directory, sizeof directory)) {
-        std::fprintf(stderr, "%s: no private directory for the capture file\n",
-                     captureAgentCommand);
-        return exitSourceFailed;
+// Reads --source: a built-in name or a path as planForSource knows them,
+// else a camera as --list shows it. False with a reason.
+bool resolveSource(const std::string& source, int fps, CaptureCandidate* candidate, bool* camera,
+                   std::string* reason) {
+    *camera = false;
+    bool builtin = false;
+    for (const BuiltinSource& entry : builtinSources()) builtin |= source == entry.name;
+    struct stat info;
+    const bool path = source.find('/') != std::string::npos ||
+                      (!isCameraNumber(source) && stat(source.c_str(), &info) == 0);
+    if (builtin || path) return planForSource(source, fps, &candidate->plan, reason);
+
+    const std::vector<Camera> cameras = CameraMonitor::instance().cameras();
+    const CameraPick pick = pickCamera(source, entriesOf(cameras));
+    if (!pick.refersToCamera) {
+        *reason = "no such file, camera or built-in source";
+        return false;
     }
-    const std::string lockPath = std::string(directory) + "/" + lockFileName;
+    if (pick.index < 0) {
+        *reason = pick.error;
+        return false;
+    }
+    const Camera& chosen = cameras[std::size_t(pick.index)];
+    *candidate = {planForCamera(chosen.label()), chosen};
+    *camera = true;
+    return true;
+}
+
+int runAgent(const AgentOptions& options) {
+    std::string directory;
+    if (!findCaptureFolder(&directory)) return exitNoFolder;
+    const std::string lockPath = directory + "/" + lockFileName;
 
     AgentPresence presence;
     const bool haveDisplay = presence.connect();
@@ -74,46 +183,55 @@ int runAgent(const AgentOptions& options) {
     switch (lock.acquire(lockPath)) {
         case InstanceLock::Outcome::HeldElsewhere:
             return reportAlreadyRunning(options, lock.holderPid());
-        case InstanceLock::Outcome::Failed:
-            std::fprintf(stderr, "%s: %s\n", captureAgentCommand, lock.error().c_str());
-            return exitSourceFailed;
+        case InstanceLock::Outcome::Failed: complain(lock.error()); return exitNoFolder;
         case InstanceLock::Outcome::Acquired: break;
     }
 
     SessionSettings settings;
     settings.fps = options.fps;
     settings.mirror = options.mirror;
+    settings.stopRequestedEarly = [] { return earlyStopSignal != 0; };
     std::vector<CaptureCandidate> candidates;
+    ReaderWatch readers;
     if (!options.pipeline.empty()) {
         settings.explicitSource = true;
-        candidates.push_back({planForPipeline(options.pipeline), nullptr});
+        candidates.push_back({planForPipeline(options.pipeline), {}});
     } else if (!options.source.empty()) {
         settings.explicitSource = true;
         CaptureCandidate candidate;
         std::string reason;
-        if (!planForSource(options.source, options.fps, &candidate.plan, &reason)) {
-            std::fprintf(stderr, "%s: cannot open source '%s': %s\n", captureAgentCommand,
-                         options.source.c_str(), reason.c_str());
-            return exitSourceFailed;
+        bool camera = false;
+        if (!resolveSource(options.source, options.fps, &candidate, &camera, &reason)) {
+            complain("cannot open source '" + options.source + "': " + reason);
+            return exitFailed;
         }
+        if (camera) settings.following = CameraFollowing::Named;
         candidates.push_back(candidate);
     } else {
-        candidates = cameraCandidates();
-        settings.rediscover = cameraCandidates;
-        CaptureCandidate pattern;
+        settings.following = CameraFollowing::Any;
+        for (const Camera& camera : CameraMonitor::instance().cameras()) {
+            candidates.push_back({planForCamera(camera.label()), camera});
+        }
         std::string unused;
-        planForSource(defaultPatternName, options.fps, &pattern.plan, &unused);
-        candidates.push_back(pattern);
+        planForSource(defaultPatternName, options.fps, &settings.fallback.plan, &unused);
+        candidates.push_back(settings.fallback);
+        if (options.bare) {
+            if (readers.start(directory, captureFileName)) {
+                settings.readers = &readers;
+            } else {
+                complain(readers.error() + "; it will not stop by itself");
+            }
+        }
     }
 
     presence.announce();
     if (!haveDisplay) {
         // Said once capture works, so a source that fails says only that.
-        settings.started = [] {
-            std::fprintf(stderr,
-                         "%s: no X display, so visualisers cannot see this agent; capturing "
-                         "anyway\n",
-                         captureAgentCommand);
+        const std::string display = presence.displayName();
+        settings.started = [display] {
+            const std::string why = display.empty() ? "no X display (DISPLAY is not set)"
+                                                    : "cannot open the X display '" + display + "'";
+            complain(why + ", so visualisers cannot see this agent; capturing anyway");
         };
     }
 
@@ -134,18 +252,24 @@ int main(int argc, char** argv) {
         return exitBadOptions;
     }
     const AgentOptions& options = parsed.options;
-    if (options.action == AgentOptions::Action::Help) {
-        std::fputs(agentUsage(captureAgentCommand).c_str(), stdout);
-        return exitDone;
-    }
-    if (options.action == AgentOptions::Action::Version) {
-        std::printf("%s %s\n", captureAgentCommand, LUMIGRAB_VERSION);
-        return exitDone;
+    switch (options.action) {
+        case AgentOptions::Action::Help:
+            std::fputs(agentUsage(captureAgentCommand).c_str(), stdout);
+            return finishOutput(exitDone);
+        case AgentOptions::Action::Version:
+            std::printf("%s %s\n", captureAgentCommand, LUMIGRAB_VERSION);
+            return finishOutput(exitDone);
+        case AgentOptions::Action::Stop: return stopRunningAgent();
+        case AgentOptions::Action::List:
+        case AgentOptions::Action::Run: break;
     }
 
+    if (options.action == AgentOptions::Action::Run) catchStopSignalsEarly();
     gst_init(nullptr, nullptr);
     const int status =
         options.action == AgentOptions::Action::List ? listCameras() : runAgent(options);
-    gst_deinit();
+    // A running device monitor is never stopped (see CameraMonitor), so
+    // GStreamer stays up with it until the process ends.
+    if (!CameraMonitor::running()) gst_deinit();
     return status;
 }

@@ -7,6 +7,7 @@
 
 #include "agent_options.h"
 #include "agent_presence_win32.h"
+#include "camera_choice.h"
 #include "capture_agent.h"
 #include "capture_file.h"
 #include "capture_loop_win32.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-enum ExitStatus { exitDone = 0, exitSourceFailed = 1, exitBadOptions = 2, exitAlreadyRunning = 3 };
+constexpr unsigned long stopWaitMilliseconds = 10000;
 
 int badOptions(const std::string& error) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", captureAgentCommand,
@@ -24,14 +25,28 @@ int badOptions(const std::string& error) {
 }
 
 int listCameras() {
-    const std::vector<MediaCamera> cameras = findMediaCameras();
-    if (cameras.empty()) {
-        std::printf("No cameras found. Without one, %s shows its built-in picture.\n",
-                    captureAgentCommand);
-        return exitDone;
+    std::vector<CameraEntry> entries;
+    for (const MediaCamera& camera : findMediaCameras()) entries.push_back({camera.name, ""});
+    std::fputs(cameraListing(entries, captureAgentCommand).c_str(), stdout);
+    return exitDone;
+}
+
+int stopRunningAgent() {
+    unsigned long pid = 0;
+    switch (AgentPresence::stopOther(&pid, stopWaitMilliseconds)) {
+        case AgentPresence::StopOutcome::NoneRunning: std::printf("No agent is running.\n"); break;
+        case AgentPresence::StopOutcome::Stopped:
+            std::printf("Stopped the agent (process %lu).\n", pid);
+            break;
+        case AgentPresence::StopOutcome::Refused:
+            std::fprintf(stderr, "%s: cannot stop the agent (process %lu): %s\n",
+                         captureAgentCommand, pid, windowsErrorText(GetLastError()).c_str());
+            return exitFailed;
+        case AgentPresence::StopOutcome::TimedOut:
+            std::fprintf(stderr, "%s: the agent (process %lu) did not stop within %lu seconds\n",
+                         captureAgentCommand, pid, stopWaitMilliseconds / 1000);
+            return exitFailed;
     }
-    std::printf("Cameras, in the order they are tried:\n");
-    for (const MediaCamera& camera : cameras) std::printf("  %s\n", camera.name.c_str());
     return exitDone;
 }
 
@@ -69,7 +84,7 @@ int runAgent(const AgentOptions& options) {
     char directory[MAX_PATH];
     if (!captureDirectory(directory, sizeof directory)) {
         std::fprintf(stderr, "%s: no folder for the capture file\n", captureAgentCommand);
-        return exitSourceFailed;
+        return exitNoFolder;
     }
 
     LoopSettings settings;
@@ -83,7 +98,7 @@ int runAgent(const AgentOptions& options) {
         if (!planForSource(options.source, &candidate, &reason)) {
             std::fprintf(stderr, "%s: cannot open source '%s': %s\n", captureAgentCommand,
                          options.source.c_str(), reason.c_str());
-            return exitSourceFailed;
+            return exitFailed;
         }
         candidates.push_back(candidate);
     } else {
@@ -96,7 +111,7 @@ int runAgent(const AgentOptions& options) {
     if (!presence.announce(&error)) {
         std::fprintf(stderr, "%s: cannot create its window: %s\n", captureAgentCommand,
                      windowsErrorText(error).c_str());
-        return exitSourceFailed;
+        return exitFailed;
     }
 
     AtomicFileWriter writer(directory, captureFileName);
@@ -132,8 +147,12 @@ int main(int argc, char** argv) {
 
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     MFStartup(MF_VERSION);
-    const int status =
-        options.action == AgentOptions::Action::List ? listCameras() : runAgent(options);
+    int status = exitDone;
+    switch (options.action) {
+        case AgentOptions::Action::List: status = listCameras(); break;
+        case AgentOptions::Action::Stop: status = stopRunningAgent(); break;
+        default: status = runAgent(options); break;
+    }
     MFShutdown();
     CoUninitialize();
     return status;

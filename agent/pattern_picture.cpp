@@ -49,18 +49,45 @@ const std::vector<int>& ringTable() {
 
 int phase(double cycles) { return int(std::lround((cycles - std::floor(cycles)) * wave)); }
 
+// Steps in one turn of the colour wheel: a multiple of the palette's 256
+// entries and of its three channels, so each lands on a step exactly.
+constexpr int hueSteps = 256 * 3 * 8;
+
+const std::array<double, hueSteps>& hueCosines() {
+    static const std::array<double, hueSteps> table = [] {
+        std::array<double, hueSteps> values{};
+        for (int i = 0; i < hueSteps; ++i) values[i] = std::cos(twoPi * i / hueSteps);
+        return values;
+    }();
+    return table;
+}
+
+// Brightness along the wheel, which the drift does not change.
+const std::array<double, 256>& lightness() {
+    static const std::array<double, 256> table = [] {
+        std::array<double, 256> values{};
+        for (int i = 0; i < 256; ++i) {
+            values[i] = 0.15 + 0.85 * (0.5 + 0.5 * std::cos(twoPi * 2 * (i / 256.0)));
+        }
+        return values;
+    }();
+    return table;
+}
+
 // A colour wheel with dark and bright stretches, so every frame holds
-// shadows and highlights as well as many hues.
+// shadows and highlights as well as many hues. Tables keep it to lookups:
+// it is made anew for every frame.
 std::array<std::array<std::uint8_t, 3>, 256> paletteFor(const PatternDrift& drift) {
+    const std::array<double, hueSteps>& cosines = hueCosines();
+    const std::array<double, 256>& light = lightness();
+    const int turn = int(std::lround(drift.hueTurn * hueSteps)) % hueSteps;
     std::array<std::array<std::uint8_t, 3>, 256> palette{};
     for (int i = 0; i < 256; ++i) {
-        const double position = i / 256.0;
-        const double light = 0.15 + 0.85 * (0.5 + 0.5 * std::cos(twoPi * 2 * position));
         // Blue, green, red: three phases a third of a turn apart.
         for (int c = 0; c < 3; ++c) {
-            const double channel =
-                0.5 + 0.5 * std::cos(twoPi * (position + drift.hueTurn + (2 - c) / 3.0));
-            const double value = 255.0 * channel * light * drift.gain;
+            const int step = (i * (hueSteps / 256) + turn + (2 - c) * (hueSteps / 3)) % hueSteps;
+            const double channel = 0.5 + 0.5 * cosines[std::size_t(step)];
+            const double value = 255.0 * channel * light[std::size_t(i)] * drift.gain;
             palette[i][c] = std::uint8_t(std::clamp(value, 0.0, 255.0));
         }
     }

@@ -35,18 +35,12 @@ const char* cameraPreference =
 
 }  // namespace
 
-const char* sourceOptionsHelp() {
-    return "  --source SOURCE   a camera device (/dev/video0), a video file, or a\n"
-           "                    built-in source (see below)\n"
-           "  --pipeline DESC   any GStreamer source description, e.g.\n"
-           "                    \"videotestsrc pattern=ball\"\n";
-}
-
 bool planForSource(const std::string& source, int fps, SourcePlan* plan, std::string* error) {
     if (const BuiltinSource* builtin = findBuiltinSource(source)) {
         plan->kind = SourceKind::Builtin;
         plan->label = source;
         plan->generated = true;
+        plan->exactFrames = true;
         plan->picture = builtin->picture;
         plan->launch = patternLaunch(fps);
         return true;
@@ -54,7 +48,8 @@ bool planForSource(const std::string& source, int fps, SourcePlan* plan, std::st
 
     plan->label = source;
     plan->generated = false;
-    if (source.compare(0, 5, "/dev/") == 0 || isCharacterDevice(source)) {
+    plan->exactFrames = false;
+    if (isCharacterDevice(source)) {
         plan->kind = SourceKind::Device;
         plan->launch = "v4l2src device=" + quoteForLaunch(source) +
                        " ! capsfilter caps=" + quoteForLaunch(cameraPreference) + " ! decodebin";
@@ -91,13 +86,21 @@ SourcePlan planForCamera(const std::string& label) {
     return plan;
 }
 
-std::string captureTail(int fps) {
-    return "videorate max-rate=" + std::to_string(fps) +
+std::string captureTail(const SourcePlan& plan, int fps) {
+    const std::string sink =
+        std::string("appsink name=") + appSinkName + " max-buffers=1 drop=true sync=true";
+    if (plan.exactFrames) return sink;
+    return std::string("videorate name=") + rateElementName + " max-rate=" + std::to_string(fps) +
            " ! aspectratiocrop aspect-ratio=4/3 ! videoscale ! videoconvert ! video/x-raw,"
            "format=BGR,width=" +
            std::to_string(captureFrameWidth) + ",height=" + std::to_string(captureFrameHeight) +
-           ",pixel-aspect-ratio=1/1 ! appsink name=" + appSinkName +
-           " max-buffers=1 drop=true sync=true";
+           ",pixel-aspect-ratio=1/1 ! " + sink;
+}
+
+std::string clauseOf(const std::string& reason) {
+    std::string clause = reason;
+    while (!clause.empty() && (clause.back() == '.' || clause.back() == ' ')) clause.pop_back();
+    return clause;
 }
 
 std::string quoteForLaunch(const std::string& text) {

@@ -7,7 +7,8 @@ build=(cmake g++ make pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libx11
        libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libpng-dev)
 run=(libgl1-mesa-dri gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav)
 test=(libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils x11-apps apitrace imagemagick
-      g++-mingw-w64-x86-64 python3 libxfixes-dev libxtst-dev gstreamer1.0-tools)
+      g++-mingw-w64-x86-64 python3 libxfixes-dev libxtst-dev gstreamer1.0-tools
+      pipewire pipewire-bin wireplumber gstreamer1.0-pipewire dbus-daemon)
 bench=(libbenchmark-dev xvfb x11-utils xdotool)
 # CPack's library dependencies need dpkg-shlibdeps and file; the package's
 # checks need the rest.

@@ -9,15 +9,19 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "agent_options.h"
 #include "agent_test_support.h"
 #include "capture_file.h"
 
 namespace {
 
+using ::testing::AnyOf;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using Bytes = std::vector<std::uint8_t>;
 using Bgr = std::array<std::uint8_t, 3>;
 
@@ -189,32 +193,163 @@ TEST_F(AgentProcessTest, StopSignalsLeaveOneWholeFrameAndNoTemporaryFile) {
 }
 
 TEST_F(AgentProcessTest, SourceThatCannotOpenFailsInOneLineAndLeavesTheFileAlone) {
+    ASSERT_STRNE(GST_LAUNCH_PATH, "") << "gst-launch-1.0 is missing (package gstreamer1.0-tools)";
     TempDir media;
     writeWholeFile(media.file("notes.txt"), Bytes{'n', 'o', 't', ' ', 'v', 'i', 'd', 'e', 'o'});
-    const std::vector<std::vector<std::string>> cases = {
-        {"--source", media.file("missing.avi")},
-        {"--source", "/dev/video-lumigrab-none"},
-        {"--source", media.file("notes.txt")},
-        {"--pipeline", "nosuchsourceelement"},
+    const std::string sound = media.file("sound.ogg");
+    ASSERT_EQ(std::system((std::string(GST_LAUNCH_PATH) +
+                           " -q audiotestsrc num-buffers=20 ! vorbisenc ! oggmux ! filesink "
+                           "location='" +
+                           sound + "' >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    // The reasons speak of what the user gave, not of the agent's insides.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--source", media.file("missing.avi")}, "no such file"},
+        {{"--source", "/dev/video-lumigrab-none"}, "no such file"},
+        {{"--source", media.file("notes.txt")}, ""},
+        {{"--source", sound}, "the file has no video"},
+        {{"--pipeline", "nosuchsourceelement"}, "no element \"nosuchsourceelement\""},
+        {{"--pipeline", "videotestsrc ! fakesink"}, "the pipeline gives no video"},
+        {{"--pipeline", "audiotestsrc"}, "the pipeline gives no video"},
+        {{"--pipeline", "videotestsrc name=lumigrab_sink"},
+         "the element name 'lumigrab_sink' is kept"},
+        {{"--pipeline", "videotestsrc num-buffers=1 ! identity error-after=1"},
+         "Failed after iterations as requested"},
     };
     const Bytes before = solidFrame({1, 2, 3});
     writeWholeFile(capturePath(), before);
     struct stat was;
     ASSERT_EQ(stat(capturePath().c_str(), &was), 0);
 
-    for (const std::vector<std::string>& args : cases) {
+    for (const auto& [args, reason] : cases) {
         SCOPED_TRACE(args[1]);
         Agent agent(args, runtime.path());
         ASSERT_TRUE(agent.waitExit(startSeconds));
         EXPECT_EQ(agent.exitStatus(), 1);
         const std::vector<std::string> lines = nonEmptyLines(agent.errorOutput());
         ASSERT_EQ(lines.size(), 1u) << agent.errorOutput();
-        EXPECT_THAT(lines[0], HasSubstr("cannot open source '" + args[1] + "'"));
+        EXPECT_THAT(lines[0], HasSubstr("cannot open source '" + args[1] + "': " + reason));
+        EXPECT_THAT(lines[0], Not(HasSubstr(".;")));
+        EXPECT_THAT(lines[0], Not(AnyOf(HasSubstr("fakesink0"), HasSubstr("videorate"))));
     }
     struct stat now;
     ASSERT_EQ(stat(capturePath().c_str(), &now), 0);
     EXPECT_EQ(now.st_ino, was.st_ino);
     EXPECT_EQ(readWholeFile(capturePath()), before);
+}
+
+TEST_F(AgentProcessTest, FileWhoseFramesAreAllStampedAtZeroStillPlays) {
+    // An MPEG-4 file whose header claims thousands of frames a second and
+    // whose frames all carry time zero, kept under /dev/shm: a file there is
+    // a file, not a camera.
+    ASSERT_STRNE(GST_LAUNCH_PATH, "") << "gst-launch-1.0 is missing (package gstreamer1.0-tools)";
+    const std::string clip = "/dev/shm/lumigrab-test-" + std::to_string(getpid()) + "-ball.mp4";
+    ASSERT_EQ(std::system((std::string(GST_LAUNCH_PATH) +
+                           " -q videotestsrc num-buffers=90 pattern=ball ! "
+                           "video/x-raw,width=320,height=240,framerate=30/1 ! avenc_mpeg4 ! "
+                           "mp4mux ! filesink location=" +
+                           clip + " >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    Agent agent({"--source", clip}, runtime.path());
+    const bool started = waitForFrame(runtime.path(), startSeconds);
+    std::set<Bytes> seen;
+    const double until = monotonicSeconds() + 2;
+    while (started && monotonicSeconds() < until) {
+        seen.insert(readWholeFile(capturePath()));
+        sleepSeconds(0.05);
+    }
+    unlink(clip.c_str());
+    ASSERT_TRUE(started) << agent.errorOutput();
+    // About 30 frames a second were written; a frozen picture gives one.
+    EXPECT_GE(seen.size(), 10u) << agent.errorOutput();
+    EXPECT_TRUE(agent.stop(SIGTERM));
+    EXPECT_EQ(agent.exitStatus(), 0);
+}
+
+TEST_F(AgentProcessTest, BarsStayStill) {
+    Agent agent({"--source", "bars"}, runtime.path());
+    ASSERT_TRUE(waitForFrame(runtime.path(), startSeconds)) << agent.errorOutput();
+    const Bytes first = readWholeFile(capturePath());
+    sleepSeconds(0.5);
+    EXPECT_EQ(readWholeFile(capturePath()), first);
+    EXPECT_TRUE(agent.stop(SIGTERM));
+}
+
+TEST_F(AgentProcessTest, StopSignalDuringStartUpEndsItCleanly) {
+    // The lock is taken before the cameras are looked for, which is the
+    // slowest part of a bare start: a signal then lands during start-up.
+    const std::string lock = runtime.file("lumigrab.lock");
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        unlink(lock.c_str());
+        Agent agent({}, runtime.path());
+        ASSERT_TRUE(eventually(startSeconds, [&] { return access(lock.c_str(), F_OK) == 0; }));
+        kill(agent.pid(), SIGTERM);
+        ASSERT_TRUE(agent.waitExit(startSeconds));
+        EXPECT_EQ(agent.exitStatus(), 0) << agent.errorOutput();
+        for (const std::string& name : runtime.entries()) {
+            EXPECT_TRUE(name == "lumigrab.lock" || name == captureFileName) << name;
+        }
+    }
+}
+
+TEST_F(AgentProcessTest, HelpIntoAFullDiskFails) {
+    const std::string errors = runtime.file("errors");
+    const int status =
+        std::system(("'" + std::string(agentPath()) + "' --help >/dev/full 2>" + errors).c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const Bytes text = readWholeFile(errors);
+    EXPECT_THAT(std::string(text.begin(), text.end()), HasSubstr("cannot write the output"));
+}
+
+TEST_F(AgentProcessTest, StopEndsTheRunningAgentAndWaitsForIt) {
+    Agent running({"--source", "green"}, runtime.path());
+    ASSERT_TRUE(waitForFrame(runtime.path(), startSeconds)) << running.errorOutput();
+
+    Agent stopper({"--stop"}, runtime.path());
+    ASSERT_TRUE(stopper.waitExit(startSeconds));
+    EXPECT_EQ(stopper.exitStatus(), 0) << stopper.errorOutput();
+    EXPECT_THAT(stopper.standardOutput(),
+                HasSubstr("Stopped the agent (process " + std::to_string(running.pid()) + ")"));
+    // It has ended by the time --stop returns.
+    EXPECT_TRUE(running.waitExit(0.5));
+    EXPECT_EQ(running.exitStatus(), 0);
+
+    Agent again({"--stop"}, runtime.path());
+    ASSERT_TRUE(again.waitExit(startSeconds));
+    EXPECT_EQ(again.exitStatus(), 0);
+    EXPECT_THAT(again.standardOutput(), HasSubstr("No agent is running"));
+}
+
+TEST_F(AgentProcessTest, OnlyABareStartStopsWhenNobodyReads) {
+    TempDir readRuntime, namedRuntime;
+    Agent unread({}, runtime.path());
+    Agent read({}, readRuntime.path());
+    Agent named({"--source", "blue"}, namedRuntime.path());
+    const double started = monotonicSeconds();
+    ASSERT_TRUE(waitForFrame(readRuntime.path(), startSeconds)) << read.errorOutput();
+
+    // Reads as a visualiser does, if far less often, until the unread agent
+    // has stopped.
+    const std::string readPath = capturePathIn(readRuntime.path());
+    const bool stopped = eventually(idleStopSeconds + startSeconds, [&] {
+        readWholeFile(readPath);
+        sleepSeconds(0.5);
+        return unread.waitExit(0);
+    });
+    ASSERT_TRUE(stopped) << unread.errorOutput();
+    EXPECT_GE(monotonicSeconds() - started, idleStopSeconds);
+    EXPECT_EQ(unread.exitStatus(), 0);
+    EXPECT_THAT(unread.errorOutput(),
+                HasSubstr("no visualiser has read the capture file for 10 seconds; stopping"));
+
+    EXPECT_FALSE(read.waitExit(0)) << read.errorOutput();
+    EXPECT_FALSE(named.waitExit(0)) << named.errorOutput();
+    EXPECT_TRUE(read.stop(SIGTERM));
+    EXPECT_TRUE(named.stop(SIGTERM));
 }
 
 TEST_F(AgentProcessTest, BadOptionsAreRefusedBeforeAnythingRuns) {
@@ -269,13 +404,31 @@ TEST_F(AgentProcessTest, SourceThatFailsIsRetriedAndResumes) {
 }
 
 TEST_F(AgentProcessTest, WithoutADisplayItCapturesAndSaysSoOnce) {
-    Agent agent({"--source", "white"}, runtime.path());
-    ASSERT_TRUE(waitForFrame(runtime.path(), startSeconds)) << agent.errorOutput();
-    sleepSeconds(0.3);
-    EXPECT_TRUE(agent.stop(SIGTERM));
-    const std::vector<std::string> lines = nonEmptyLines(agent.errorOutput());
-    ASSERT_EQ(lines.size(), 1u) << agent.errorOutput();
-    EXPECT_THAT(lines[0], HasSubstr("visualisers cannot see"));
+    // No DISPLAY at all, and one that names no server: each is named.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "no X display (DISPLAY is not set)"},
+        {{"DISPLAY=:4747"}, "cannot open the X display ':4747'"},
+    };
+    for (const auto& [env, reason] : cases) {
+        SCOPED_TRACE(reason);
+        unlink(capturePath().c_str());
+        Agent agent({"--source", "white"}, runtime.path(), false, env);
+        ASSERT_TRUE(waitForFrame(runtime.path(), startSeconds)) << agent.errorOutput();
+        sleepSeconds(0.3);
+        EXPECT_TRUE(agent.stop(SIGTERM));
+        const std::vector<std::string> lines = nonEmptyLines(agent.errorOutput());
+        ASSERT_EQ(lines.size(), 1u) << agent.errorOutput();
+        EXPECT_THAT(lines[0], HasSubstr(reason + ", so visualisers cannot see"));
+    }
+}
+
+TEST_F(AgentProcessTest, UnusableCaptureFolderIsNamedWithItsOwnStatus) {
+    const std::string missing = runtime.file("missing");
+    Agent agent({"--source", "red"}, missing);
+    ASSERT_TRUE(agent.waitExit(startSeconds));
+    EXPECT_EQ(agent.exitStatus(), exitNoFolder);
+    EXPECT_THAT(agent.errorOutput(), HasSubstr(missing));
+    EXPECT_THAT(agent.errorOutput(), HasSubstr("No such file or directory"));
 }
 
 TEST_F(AgentProcessTest, SecondAgentInTheSameDirectoryStepsAside) {

@@ -87,8 +87,12 @@ std::vector<std::string> TempDir::entries() const {
     return names;
 }
 
-Agent::Agent(const std::vector<std::string>& args, const std::string& runtimeDir, bool display) {
+const char* agentPath() { return LUMIGRAB_PATH; }
+
+Agent::Agent(const std::vector<std::string>& args, const std::string& runtimeDir, bool display,
+             const std::vector<std::string>& extraEnv) {
     std::vector<std::string> env = agentEnvironment(runtimeDir, display);
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> argv{const_cast<char*>(LUMIGRAB_PATH)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);

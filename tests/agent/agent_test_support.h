@@ -22,11 +22,12 @@ class TempDir {
 };
 
 // The agent under test, started with its own capture directory. Without
-// `display` it runs with no DISPLAY at all.
+// `display` it runs with no DISPLAY at all. `extraEnv` entries ("NAME=value")
+// are added to its environment.
 class Agent {
    public:
-    Agent(const std::vector<std::string>& args, const std::string& runtimeDir,
-          bool display = false);
+    Agent(const std::vector<std::string>& args, const std::string& runtimeDir, bool display = false,
+          const std::vector<std::string>& extraEnv = {});
     Agent(const Agent&) = delete;
     Agent& operator=(const Agent&) = delete;
     ~Agent();
@@ -45,6 +46,9 @@ class Agent {
     int exitStatus_ = -1;
     TempDir logs_;
 };
+
+// The agent program of this build.
+const char* agentPath();
 
 std::string capturePathIn(const std::string& runtimeDir);
 std::vector<std::uint8_t> readWholeFile(const std::string& path);

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +12,9 @@
 
 #include "agent_options.h"
 #include "agent_test_support.h"
+#include "camera_choice.h"
 #include "capture_file.h"
+#include "file_pacer.h"
 #include "frame_pack.h"
 #include "frame_writer.h"
 #include "instance_lock.h"
@@ -49,6 +52,8 @@ TEST(AgentOptions, AcceptsEachOptionInBothSpellings) {
         {{"--source", "red", "--help"}, Action::Help, "red", "", 30, false},
         {{"-h"}, Action::Help, "", "", 30, false},
         {{"--version"}, Action::Version, "", "", 30, false},
+        {{"--stop"}, Action::Stop, "", "", 30, false},
+        {{"--list", "--help"}, Action::Help, "", "", 30, false},
     };
     for (const AcceptedCase& expected : cases) {
         SCOPED_TRACE(::testing::PrintToString(expected.args));
@@ -77,6 +82,12 @@ TEST(AgentOptions, RejectsBadArgumentsWithAReason) {
         {{"-x"}, "unknown option '-x'"},
         {{"/dev/video0"}, "unexpected argument '/dev/video0'"},
         {{"--source", "red", "--pipeline", "videotestsrc"}, "cannot be used together"},
+        {{"--list", "--source", "red"}, "--list and --source cannot be used together"},
+        {{"--fps", "10", "--stop"}, "--stop and --fps cannot be used together"},
+        {{"--mirror", "--list"}, "--list and --mirror cannot be used together"},
+        {{"--stop", "--list"}, "--stop and --list cannot be used together"},
+        {{"--version", "--stop"}, "--version and --stop cannot be used together"},
+        {{"--stop=now"}, "--stop takes no value"},
     };
     for (const auto& [args, reason] : cases) {
         SCOPED_TRACE(::testing::PrintToString(args));
@@ -84,6 +95,15 @@ TEST(AgentOptions, RejectsBadArgumentsWithAReason) {
         EXPECT_FALSE(result.ok);
         EXPECT_NE(result.error.find(reason), std::string::npos) << result.error;
     }
+}
+
+TEST(AgentOptions, HelpSaysEachExitStatusAndTheRoomNeeded) {
+    const std::string usage = agentUsage("lumigrab");
+    for (int status : {exitDone, exitFailed, exitBadOptions, exitAlreadyRunning, exitNoFolder,
+                       exitDisplayLost}) {
+        EXPECT_NE(usage.find("\n  " + std::to_string(status) + "  "), std::string::npos) << status;
+    }
+    EXPECT_NE(usage.find("room for two frames"), std::string::npos);
 }
 
 TEST(AgentOptions, HelpNamesEveryBuiltinSource) {
@@ -147,10 +167,33 @@ class AtomicFileWriterTest : public ::testing::Test {
 };
 
 TEST_F(AtomicFileWriterTest, ReplacesTheWholeFileAndLeavesNothingElse) {
-    ASSERT_TRUE(writer.replace(Bytes(100, 7).data(), 100)) << writer.error();
-    ASSERT_TRUE(writer.replace(Bytes(40, 9).data(), 40)) << writer.error();
-    EXPECT_EQ(readWholeFile(dir.file("frame.raw")), Bytes(40, 9));
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"frame.raw"});
+    {
+        AtomicFileWriter own(dir.path(), "own.raw");
+        for (std::size_t size : {100, 40, 70, 40}) {
+            ASSERT_TRUE(own.replace(Bytes(size, std::uint8_t(size)).data(), size)) << own.error();
+            EXPECT_EQ(readWholeFile(dir.file("own.raw")), Bytes(size, std::uint8_t(size)));
+        }
+        // At most one spare while it writes.
+        EXPECT_LE(dir.entries().size(), 2u);
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"own.raw"});
+}
+
+TEST_F(AtomicFileWriterTest, ReaderHoldingAnOldFrameKeepsIt) {
+    // Frames alternate between two files where the system allows; one that
+    // a reader still has open must never be written into.
+    ASSERT_TRUE(writer.replace(Bytes(50, 1).data(), 50)) << writer.error();
+    const int held = open(dir.file("frame.raw").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    for (std::uint8_t value = 2; value < 8; ++value) {
+        ASSERT_TRUE(writer.replace(Bytes(50, value).data(), 50)) << writer.error();
+        EXPECT_EQ(readWholeFile(dir.file("frame.raw")), Bytes(50, value));
+    }
+    Bytes seen(60);
+    EXPECT_EQ(pread(held, seen.data(), seen.size(), 0), 50);
+    seen.resize(50);
+    EXPECT_EQ(seen, Bytes(50, 1));
+    close(held);
 }
 
 TEST_F(AtomicFileWriterTest, FileIsPrivateWhateverTheUmask) {
@@ -246,6 +289,91 @@ TEST(SourcePlan, NamesThatAreNeitherBuiltinNorFilesAreRefused) {
     EXPECT_NE(error.find("no such"), std::string::npos) << error;
     EXPECT_FALSE(planForSource(dir.path(), 30, &plan, &error));
     EXPECT_NE(error.find("directory"), std::string::npos) << error;
+}
+
+TEST(SourcePlan, OnlyCharacterDevicesUnderDevAreCameras) {
+    SourcePlan plan;
+    std::string error;
+    ASSERT_TRUE(planForSource("/dev/null", 30, &plan, &error)) << error;
+    EXPECT_EQ(plan.kind, SourceKind::Device);
+
+    // A clip kept in shared memory is a file like any other.
+    const std::string clip = "/dev/shm/lumigrab-unit-clip-" + std::to_string(getpid()) + ".webm";
+    writeWholeFile(clip, Bytes{1, 2, 3});
+    ASSERT_TRUE(planForSource(clip, 30, &plan, &error)) << error;
+    EXPECT_EQ(plan.kind, SourceKind::File);
+    unlink(clip.c_str());
+
+    EXPECT_FALSE(planForSource("/dev/video-lumigrab-none", 30, &plan, &error));
+    EXPECT_NE(error.find("no such"), std::string::npos) << error;
+}
+
+TEST(SourcePlan, ReasonsLoseTheirFullStopBeforeMoreOfTheSentence) {
+    EXPECT_EQ(clauseOf("Failed after iterations as requested."),
+              "Failed after iterations as requested");
+    EXPECT_EQ(clauseOf("Internal data stream error. "), "Internal data stream error");
+    EXPECT_EQ(clauseOf("no element \"x\""), "no element \"x\"");
+}
+
+const std::vector<CameraEntry> threeCameras = {
+    {"HD Webcam", "/dev/video0"},
+    {"USB Camera", "/dev/video2"},
+    {"usb camera", "/dev/video4"},
+};
+
+TEST(CameraChoice, ReadsNumbersNamesAndNodesAsListShowsThem) {
+    struct Case {
+        std::string text;
+        bool camera;
+        int index;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"1", true, 0, ""},
+        {"3", true, 2, ""},
+        {"4", true, -1, "there is no camera 4: 3 cameras are connected"},
+        {"0", true, -1, "there is no camera 0"},
+        {"HD Webcam", true, 0, ""},
+        {"hd webcam", true, 0, ""},
+        {"USB Camera", true, 1, ""},
+        {"Usb Camera", true, -1, "several cameras"},
+        {"/dev/video4", true, 2, ""},
+        {"clip.mp4", false, -1, ""},
+    };
+    for (const Case& expected : cases) {
+        SCOPED_TRACE(expected.text);
+        const CameraPick pick = pickCamera(expected.text, threeCameras);
+        EXPECT_EQ(pick.refersToCamera, expected.camera);
+        EXPECT_EQ(pick.index, expected.index);
+        EXPECT_NE(pick.error.find(expected.error), std::string::npos) << pick.error;
+    }
+    EXPECT_EQ(pickCamera("1", {}).error, "there is no camera 1: no camera is connected");
+}
+
+TEST(CameraChoice, ListingNumbersCamerasAndMarksTheOneABareStartTakes) {
+    const std::vector<std::string> lines = nonEmptyLines(cameraListing(threeCameras, "lumigrab"));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1], "  1  HD Webcam (/dev/video0)  [default]");
+    EXPECT_EQ(lines[2], "  2  USB Camera (/dev/video2)");
+    EXPECT_EQ(lines[3], "  3  usb camera (/dev/video4)");
+    EXPECT_NE(cameraListing({}, "lumigrab").find("No cameras found"), std::string::npos);
+}
+
+TEST(FramePacer, KeepsAdvancingTimesAndSpacesOutStuckOnes) {
+    constexpr std::uint64_t frame = 33'333'333, closest = 8'333'333;
+    FramePacer pacer(frame, closest);
+    // A file stamped at 25 frames a second keeps its own times.
+    EXPECT_EQ(pacer.place(0), 0u);
+    EXPECT_EQ(pacer.place(40'000'000), 40'000'000u);
+    EXPECT_EQ(pacer.place(80'000'000), 80'000'000u);
+    // Frames stamped all alike, or not at all, follow at the agent's rate.
+    EXPECT_EQ(pacer.place(80'000'000), 80'000'000u + frame);
+    EXPECT_EQ(pacer.place(std::nullopt), 80'000'000u + 2 * frame);
+    // Far too close together counts as stuck too.
+    EXPECT_EQ(pacer.place(80'000'000u + 2 * frame + 1'000), 80'000'000u + 3 * frame);
+    pacer.restart();
+    EXPECT_EQ(pacer.place(0), 0u);
+    EXPECT_EQ(pacer.place(0), frame);
 }
 
 double meanLevel(const Bytes& frame) {

@@ -92,6 +92,8 @@ TEST_F(AgentTest, BadOptionsGiveStatusTwoBeforeAnythingRuns) {
         {{"--frobnicate"}, "unknown option '--frobnicate'"},
         {{"clip.mp4"}, "unexpected argument 'clip.mp4'"},
         {{"--pipeline", "videotestsrc"}, "GStreamer"},
+        {{"--list", "--source", "red"}, "options --list and --source cannot be used together"},
+        {{"--stop", "--fps", "10"}, "options --stop and --fps cannot be used together"},
     };
     for (const auto& [args, expected] : cases) {
         SCOPED_TRACE(args[0]);
@@ -125,8 +127,8 @@ TEST_F(AgentTest, SourceThatCannotOpenFailsInOneLineAndLeavesTheFileAlone) {
     writeWholeFile(media.file("notes.txt"), {'n', 'o', 't', ' ', 'v', 'i', 'd', 'e', 'o'});
     const Bytes before = solidFrame(1, 2, 3);
     writeWholeFile(capturePath(), before);
-    for (const std::string& source :
-         {media.file("missing.avi"), media.path(), std::string("No Such Camera")}) {
+    for (const std::string& source : {media.file("missing.avi"), media.path(),
+                                      std::string("No Such Camera"), std::string("3")}) {
         SCOPED_TRACE(source);
         AgentProcess agent({"--source", source});
         ASSERT_TRUE(agent.waitExit(startSeconds));
@@ -156,6 +158,31 @@ TEST_F(AgentTest, SecondAgentStepsAside) {
 
     EXPECT_EQ(readWholeFile(capturePath()), blue);
     EXPECT_TRUE(first.closeWindow(startSeconds));
+}
+
+TEST_F(AgentTest, StopEndsTheRunningAgentAndWaitsForIt) {
+    AgentProcess agent({"--source", "blink", "--fps", "60"});
+    ASSERT_TRUE(waitForFrame({}, startSeconds)) << agent.errorOutput();
+
+    AgentProcess stop({"--stop"});
+    ASSERT_TRUE(stop.waitExit(startSeconds));
+    EXPECT_EQ(stop.exitStatus(), 0) << stop.errorOutput();
+    EXPECT_EQ(nonEmptyLines(stop.standardOutput()),
+              std::vector<std::string>{"Stopped the agent (process " + std::to_string(agent.pid()) +
+                                       ")."});
+    // --stop returned only once the agent had ended, leaving a whole frame.
+    EXPECT_TRUE(agent.waitExit(0));
+    EXPECT_EQ(agent.exitStatus(), 0) << agent.errorOutput();
+    EXPECT_EQ(FindWindowA(nullptr, captureAgentTitle), nullptr);
+    const Bytes frame = readWholeFile(capturePath());
+    EXPECT_TRUE(frame == solidFrame(0, 0, 0) || frame == solidFrame(0xFF, 0xFF, 0xFF));
+    EXPECT_TRUE(noTemporaryFilesBesideTheCaptureFile());
+
+    AgentProcess again({"--stop"});
+    ASSERT_TRUE(again.waitExit(startSeconds));
+    EXPECT_EQ(again.exitStatus(), 0);
+    EXPECT_EQ(nonEmptyLines(again.standardOutput()),
+              std::vector<std::string>{"No agent is running."});
 }
 
 TEST_F(AgentTest, OfTwoStartedTogetherExactlyOneRuns) {
