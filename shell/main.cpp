@@ -65,8 +65,8 @@ void printHelp(const char* name) {
         "  mouse pointer   steers the view\n"
         "  left click      switches the automatic spin on and off\n",
         name, captureAgentCommand);
-    if (PROGRAM_SETTINGS.spaceKeyHelp != nullptr) {
-        std::printf("  space           %s\n", PROGRAM_SETTINGS.spaceKeyHelp);
+    if (programIdentity.spaceKeyHelp != nullptr) {
+        std::printf("  space           %s\n", programIdentity.spaceKeyHelp);
     }
     std::printf(
         "  F11             leaves and re-enters full screen\n"

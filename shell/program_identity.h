@@ -10,7 +10,7 @@ struct EncodedImage {
 };
 
 // Who a program is to the user and the desktop. The build writes one per
-// program, from the program's name and its checked-in icons.
+// program, from the program's name, its about.ini and its checked-in icons.
 struct ProgramIdentity {
     // The installed command and the instance name of its window, which
     // the program's menu entry names as StartupWMClass.
@@ -18,6 +18,8 @@ struct ProgramIdentity {
     // The class name that every program of the family shares.
     const char* windowClass;
     const char* version;
+    // What the space bar does, for --help; null where it does nothing.
+    const char* spaceKeyHelp;
     // The window icon at a few sizes; empty where the executable carries
     // its icon itself.
     std::span<const EncodedImage> icons;

@@ -20,9 +20,6 @@ struct ViewerSettings {
     CaptureSettings capture;
     void (*onSpaceKey)(Viewer& viewer);
     void (*drawScene)(Viewer& viewer);
-    // The line of --help that says what the space bar does; null where it
-    // does nothing.
-    const char* spaceKeyHelp;
 };
 
 // A spin rate of one degree every `passes` display passes, divided in single

@@ -57,5 +57,4 @@ extern const ViewerSettings colorspaceSettings = {
                 .uploadTexture = false},
     .onSpaceKey = onSpaceKey,
     .drawScene = drawScene,
-    .spaceKeyHelp = "shows or hides the colour axes",
 };

@@ -54,5 +54,4 @@ extern const ViewerSettings planesSettings = {
                 .uploadTexture = true},
     .onSpaceKey = onSpaceKey,
     .drawScene = drawScene,
-    .spaceKeyHelp = nullptr,
 };

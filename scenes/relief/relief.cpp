@@ -82,5 +82,4 @@ extern const ViewerSettings reliefSettings = {
                 .uploadTexture = false},
     .onSpaceKey = onSpaceKey,
     .drawScene = drawScene,
-    .spaceKeyHelp = nullptr,
 };

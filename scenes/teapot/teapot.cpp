@@ -32,5 +32,4 @@ extern const ViewerSettings teapotSettings = {
                 .uploadTexture = true},
     .onSpaceKey = onSpaceKey,
     .drawScene = drawScene,
-    .spaceKeyHelp = nullptr,
 };

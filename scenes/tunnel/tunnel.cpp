@@ -83,5 +83,4 @@ extern const ViewerSettings tunnelSettings = {
                 .uploadTexture = true},
     .onSpaceKey = onSpaceKey,
     .drawScene = drawScene,
-    .spaceKeyHelp = "cycles pictures with frames, frames only, pictures only",
 };

@@ -81,6 +81,15 @@ def build(package):
     print("%s: %d bytes" % (deb, os.path.getsize(deb)))
 
 
+def about_space(program):
+    """The space-bar line of scenes/<program>/about.ini, or None."""
+    with open(os.path.join(SOURCE_ROOT, "scenes", program, "about.ini"), encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("Space="):
+                return line.rstrip("\n")[len("Space="):] or None
+    return None
+
+
 def unescape_man(source):
     return source.replace("\\-", "-")
 
@@ -102,6 +111,15 @@ def case_commands(package):
         check(result.returncode == 0 and result.stdout.startswith("Usage: %s " % command),
               "%s --help: status %d, %r" % (command, result.returncode, result.stdout[:200]))
         helps[command] = result.stdout
+
+    # Each visualiser tells what its own space bar does, and nothing where
+    # it does nothing.
+    for program in package.programs():
+        text = helps[xh.COMMAND_PREFIX + program]
+        spaces = re.findall(r"^  space +(.*)$", text, re.MULTILINE)
+        expected = [about_space(program)] if about_space(program) else []
+        check(spaces == expected,
+              "%s --help says space %s, expected %s" % (program, spaces, expected))
 
     lumigrab_page = unescape_man(package.man_source("lumigrab"))
     for option in sorted(set(re.findall(r"--[a-z]+", helps["lumigrab"]))):
