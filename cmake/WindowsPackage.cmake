@@ -1,6 +1,30 @@
 # The Windows download: a zip of the programs and a README.txt, and an
 # installer with Start-menu entries where NSIS is at hand.
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION .)
+# The README's list of programs and their space-bar keys come from each
+# program's about.ini.
+set(LUMIVIS_WINDOWS_PROGRAMS "")
+set(LUMIVIS_WINDOWS_SPACE "")
+set(space_label "  space          ")
+foreach(program IN LISTS LUMIVIS_PROGRAMS)
+  lumivis_read_about(${program} about)
+  set(name "${program}.exe                ")
+  string(SUBSTRING "${name}" 0 16 name)
+  string(APPEND LUMIVIS_WINDOWS_PROGRAMS "  ${name}${about_COMMENT}\n")
+  if(about_SPACE)
+    string(APPEND LUMIVIS_WINDOWS_SPACE "${space_label}${program}: ${about_SPACE}\n")
+    set(space_label "                 ")
+  endif()
+endforeach()
+string(REGEX REPLACE "\n$" "" LUMIVIS_WINDOWS_PROGRAMS "${LUMIVIS_WINDOWS_PROGRAMS}")
+string(REGEX REPLACE "\n$" "" LUMIVIS_WINDOWS_SPACE "${LUMIVIS_WINDOWS_SPACE}")
+list(LENGTH LUMIVIS_PROGRAMS count)
+set(count_words One Two Three Four Five Six Seven Eight Nine)
+math(EXPR count_index "${count} - 1")
+list(GET count_words ${count_index} LUMIVIS_WINDOWS_COUNT)
+set(LUMIVIS_WINDOWS_README ${PROJECT_BINARY_DIR}/README.txt)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt.in ${LUMIVIS_WINDOWS_README}
+               @ONLY)
+install(FILES ${LUMIVIS_WINDOWS_README} DESTINATION .)
 
 set(CPACK_PACKAGE_NAME lumivis)
 set(CPACK_PACKAGE_VENDOR lumivis)
@@ -32,6 +56,6 @@ set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 # program file can go.
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "nsExec::Exec 'taskkill /f /im lumigrab.exe'")
 # The installer's first page shows the README instead of a licence.
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt)
+set(CPACK_RESOURCE_FILE_LICENSE ${LUMIVIS_WINDOWS_README})
 
 include(CPack)
