@@ -8,12 +8,10 @@ outside: each pass opens the capture file once. (Wine calls GLX through
 pointers of its own, past a preloaded swap counter.)
 """
 import argparse
-import ctypes
 import os
 import shutil
 import signal
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
@@ -22,53 +20,13 @@ import time
 sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "wine"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import visual_bench  # noqa: E402
 import wine_prefix  # noqa: E402
+import xharness  # noqa: E402
 
-
-IN_OPEN = 0x20
-IN_CLOSE_NOWRITE = 0x10
-IN_NONBLOCK = 0o4000
 POLL_SECONDS = 0.005
 FIRST_PASS_SECONDS = 60  # Wine starts a program in seconds, slower when the machine is busy
-
-
-class OpenCounter:
-    """Counts the opens of one file in a directory. Closes are watched too:
-    inotify merges identical events that follow each other unread."""
-
-    def __init__(self, directory, name):
-        self.libc = ctypes.CDLL(None, use_errno=True)
-        self.fd = self.libc.inotify_init1(IN_NONBLOCK)
-        if self.fd < 0 or self.libc.inotify_add_watch(
-                self.fd, directory.encode(), IN_OPEN | IN_CLOSE_NOWRITE) < 0:
-            raise OSError("inotify cannot watch " + directory)
-        self.name = name.encode()
-        self.opens = 0
-
-    def poll(self):
-        while True:
-            try:
-                data = os.read(self.fd, 65536)
-            except BlockingIOError:
-                return self.opens
-            offset = 0
-            while offset < len(data):
-                _, mask, _, length = struct.unpack_from("iIII", data, offset)
-                name = data[offset + 16:offset + 16 + length].rstrip(b"\0")
-                self.opens += bool(mask & IN_OPEN) and name == self.name
-                offset += 16 + length
-
-    def count_for(self, seconds):
-        self.poll()
-        before, started = self.opens, time.monotonic()
-        while time.monotonic() - started < seconds:
-            self.poll()
-            time.sleep(POLL_SECONDS)
-        return (self.poll() - before) / (time.monotonic() - started)
-
-    def close(self):
-        os.close(self.fd)
 
 
 def peak_mib(pid):
@@ -84,7 +42,7 @@ def peak_mib(pid):
 
 def measure(command, env, capture_dir, seconds, warmup):
     """(passes per second, peak MiB) of one run, or None when it drew nothing."""
-    counter = OpenCounter(capture_dir, "lumigrabtemp.raw")
+    counter = xharness.PassWatcher(capture_dir, "lumigrabtemp.raw")
     process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                start_new_session=True)
@@ -93,7 +51,7 @@ def measure(command, env, capture_dir, seconds, warmup):
         while counter.poll() == 0 and time.monotonic() - started < FIRST_PASS_SECONDS:
             time.sleep(POLL_SECONDS)
         time.sleep(warmup)
-        rate = counter.count_for(seconds)
+        rate = counter.rate(seconds, POLL_SECONDS)
         peak = peak_mib(process.pid)
     finally:
         os.killpg(process.pid, signal.SIGKILL)

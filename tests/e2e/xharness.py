@@ -98,16 +98,20 @@ def read_proc_stat(pid):
 
 class PassWatcher:
     """Counts the visualiser's display passes: each one opens the capture
-    file once, and inotify reports every open."""
+    file once, and inotify reports every open. Closes are watched too:
+    inotify merges identical events that follow each other unread, so two
+    opens with no close between them would count as one."""
 
     IN_OPEN = 0x20
+    IN_CLOSE_NOWRITE = 0x10
     IN_NONBLOCK = 0o4000
 
     def __init__(self, directory, file_name):
         self.libc = ctypes.CDLL(None, use_errno=True)
         self.fd = self.libc.inotify_init1(self.IN_NONBLOCK)
         check(self.fd >= 0, "inotify_init1 failed")
-        watch = self.libc.inotify_add_watch(self.fd, directory.encode(), self.IN_OPEN)
+        watch = self.libc.inotify_add_watch(self.fd, directory.encode(),
+                                            self.IN_OPEN | self.IN_CLOSE_NOWRITE)
         check(watch >= 0, "inotify_add_watch failed")
         self.name = file_name.encode()
         self.count = 0
@@ -130,6 +134,15 @@ class PassWatcher:
         """Returns once `passes` more passes have begun."""
         target = self.poll() + passes
         wait_for(lambda: self.poll() >= target, timeout, "%d %s" % (passes, what), 0.01)
+
+    def rate(self, seconds, poll_seconds=0.005):
+        """Passes a second over the next `seconds`."""
+        self.poll()
+        before, started = self.count, time.monotonic()
+        while time.monotonic() - started < seconds:
+            self.poll()
+            time.sleep(poll_seconds)
+        return (self.poll() - before) / (time.monotonic() - started)
 
     def close(self):
         os.close(self.fd)

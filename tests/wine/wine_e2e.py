@@ -151,21 +151,7 @@ def case_real_agent(name, session, build):
     process = session.start([session.program])
     window = e2e_test.full_screen_window(session)
     xh.wait_for(session.agent_windows, 60, "the agent's window")
-    xh.wait_for(lambda: os.path.exists(session.capture_path) and
-                os.path.getsize(session.capture_path) == xh.FRAME_WIDTH * xh.FRAME_HEIGHT * 3,
-                30, "the agent's first frame")
-    check(not session.dialogs(), "the agent could not be started")
-    # Long enough for even the slowest smoothing to bring the picture in.
-    session.passes.wait(150, 120)
-    first = session.screenshot("agent-first")
-    check(e2e_test.distinct_colours(first) > 50,
-          "no picture: %d distinct colours" % e2e_test.distinct_colours(first))
-    session.passes.wait(40, 60)
-    later = session.screenshot("agent-later")
-    changed = e2e_test.changed_pixels(first, later)
-    check(changed > len(first.data) // 3 // 50,
-          "the picture hardly changed over time: %d pixels" % changed)
-    e2e_test.quit_with_escape(session, process, window)
+    e2e_test.check_real_agent_picture(session, process, window)
     check(session.agent_windows(), "the agent ended with the visualiser")
 
 
