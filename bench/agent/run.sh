@@ -7,5 +7,5 @@ cd "$(dirname "$0")/../.."
 build=${BUILD_DIR:-build-bench-agent}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUMIVIS_SANITIZE=OFF >/dev/null
 cmake --build "$build" --target lumigrab -j"$(nproc)" >/dev/null
-c++ -std=c++17 -O2 -Wall -Wextra -o "$build/agent_bench" bench/agent/agent_bench.cpp
+c++ -std=c++20 -O2 -Wall -Wextra -o "$build/agent_bench" bench/agent/agent_bench.cpp
 exec "$build/agent_bench" "$build/agent/lumigrab" "$@"
