@@ -1,7 +1,6 @@
 #include "capture_loop_win32.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "camera_choice.h"
@@ -12,6 +11,11 @@
 namespace {
 
 constexpr double retrySeconds = 1;
+// How often a bare start that shows its fallback looks for cameras; listing
+// them takes Media Foundation a moment, so not every second.
+constexpr double cameraLookSeconds = 2;
+// How long a lost camera's last picture stays, in case it is back.
+constexpr double keepLostPictureSeconds = 3;
 constexpr double explicitOpenSeconds = 10;
 constexpr double openSeconds = 5;
 // A very short file would otherwise loop as fast as it can be decoded.
@@ -204,11 +208,13 @@ CaptureLoop::Outcome CaptureLoop::play(Source& source, std::string* reason) {
         EnterCriticalSection(&guard_);
         lastProgress_ = now();
         const bool gaveUp = patience_ < 0;
+        const bool camerasAppeared = !appeared_.empty();
         LeaveCriticalSection(&guard_);
         if (gaveUp) {
             *reason = "no picture arrived";
             return Outcome::NeverOpened;
         }
+        if (camerasAppeared) return Outcome::CamerasAppeared;
         switch (step) {
             case Source::Step::Failed: return shown ? Outcome::Lost : Outcome::NeverOpened;
             case Source::Step::End:
@@ -240,11 +246,15 @@ int CaptureLoop::run(std::vector<CaptureCandidate> candidates) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::size_t current = 0;
     bool everRan = false, lost = false;
+    double cameraLostAt = 0;
     CaptureCandidate active;
     int status = 0;
 
     while (!candidates.empty()) {
         const CaptureCandidate candidate = candidates[current];
+        const bool isCamera = candidate.kind == CaptureCandidate::Kind::Camera;
+        const bool isFallback = followsCameras() && candidate.kind == settings_.fallback->kind &&
+                                candidate.label == settings_.fallback->label;
         std::string reason;
         Outcome outcome = Outcome::NeverOpened;
         std::unique_ptr<Source> source = open(candidate, &reason);
@@ -253,18 +263,31 @@ int CaptureLoop::run(std::vector<CaptureCandidate> candidates) {
             current_ = source.get();
             lastProgress_ = now();
             patience_ = settings_.explicitSource && !everRan ? explicitOpenSeconds : openSeconds;
+            showingFallback_ = isFallback;
             LeaveCriticalSection(&guard_);
             outcome = play(*source, &reason);
             EnterCriticalSection(&guard_);
             current_ = nullptr;
+            showingFallback_ = false;
+            if (outcome != Outcome::CamerasAppeared) appeared_.clear();
             const bool opened = patience_ == 0;
             LeaveCriticalSection(&guard_);
             if (opened) {
-                if (lost) {
+                if (followsCameras() && everRan) {
+                    // Said on each change, so the user can tell what the
+                    // visualisers show.
+                    if (isCamera && (lost || candidate.label != active.label)) {
+                        std::fprintf(stderr, "%s: using camera '%s'\n", captureAgentCommand,
+                                     candidate.label.c_str());
+                    } else if (!isCamera && lost) {
+                        std::fprintf(stderr, "%s: no camera; showing the built-in picture\n",
+                                     captureAgentCommand);
+                    }
+                } else if (lost) {
                     std::fprintf(stderr, "%s: source '%s' is back\n", captureAgentCommand,
                                  candidate.label.c_str());
-                    lost = false;
                 }
+                lost = false;
                 active = candidate;
                 everRan = true;
             }
@@ -272,9 +295,26 @@ int CaptureLoop::run(std::vector<CaptureCandidate> candidates) {
         source.reset();
 
         if (outcome == Outcome::Stopped) break;
+        if (outcome == Outcome::CamerasAppeared) {
+            EnterCriticalSection(&guard_);
+            candidates = std::move(appeared_);
+            appeared_.clear();
+            LeaveCriticalSection(&guard_);
+            candidates.push_back(*settings_.fallback);
+            current = 0;
+            continue;
+        }
+        const bool followLostCamera =
+            followsCameras() && active.kind == CaptureCandidate::Kind::Camera;
         if (outcome == Outcome::Lost) {
-            std::fprintf(stderr, "%s: lost source '%s': %s; retrying every second\n",
-                         captureAgentCommand, active.label.c_str(), reason.c_str());
+            if (followLostCamera) {
+                std::fprintf(stderr, "%s: lost camera '%s': %s; keeping its last picture\n",
+                             captureAgentCommand, active.label.c_str(), reason.c_str());
+                cameraLostAt = now();
+            } else {
+                std::fprintf(stderr, "%s: lost source '%s': %s; retrying every second\n",
+                             captureAgentCommand, active.label.c_str(), reason.c_str());
+            }
             lost = true;
         } else if (current + 1 < candidates.size()) {
             if (!everRan) {
@@ -295,9 +335,14 @@ int CaptureLoop::run(std::vector<CaptureCandidate> candidates) {
                 CoUninitialize();
                 return 0;
             }
-            candidates = settings_.rediscover && active.kind == CaptureCandidate::Kind::Camera
-                             ? settings_.rediscover()
-                             : std::vector<CaptureCandidate>{active};
+            if (followLostCamera) {
+                candidates = settings_.rediscover();
+                if (now() - cameraLostAt >= keepLostPictureSeconds) {
+                    candidates.push_back(*settings_.fallback);
+                }
+            } else {
+                candidates = {active};
+            }
         } while (candidates.empty());
         current = 0;
     }
@@ -311,5 +356,15 @@ void CaptureLoop::watch() {
         patience_ = -1;
         current_->interrupt();
     }
+    const bool look =
+        showingFallback_ && appeared_.empty() && now() - lastCameraLook_ >= cameraLookSeconds;
+    LeaveCriticalSection(&guard_);
+    if (!look) return;
+    // Listed without the lock, so the pictures keep coming meanwhile.
+    lastCameraLook_ = now();
+    std::vector<CaptureCandidate> cameras = settings_.rediscover();
+    if (cameras.empty()) return;
+    EnterCriticalSection(&guard_);
+    if (showingFallback_) appeared_ = std::move(cameras);
     LeaveCriticalSection(&guard_);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,13 @@ struct LoopSettings {
     bool mirror = false;
     // A source the user named: failing to open it at start ends the agent.
     bool explicitSource = false;
-    // Where to look again after a camera was lost; empty means the same
-    // source again.
+    // A bare start follows the cameras: `rediscover` lists them, and
+    // `fallback` shows while there is none. A camera that appears replaces
+    // the fallback; a lost camera's last picture stays a few seconds before
+    // the fallback comes back. Without them a lost source is retried as it
+    // was.
     std::function<std::vector<CaptureCandidate>()> rediscover;
+    std::optional<CaptureCandidate> fallback;
 };
 
 // Writes frames until `stop` is set. At start the candidates are tried in
@@ -57,7 +62,9 @@ class CaptureLoop {
     int run(std::vector<CaptureCandidate> candidates);
 
     // From another thread, about once a second: gives up on a source that
-    // has shown no picture for too long, so the loop can move on.
+    // has shown no picture for too long, so the loop can move on; and while
+    // a bare start shows its fallback, looks for cameras every few seconds.
+    // That thread needs COM, as `rediscover` may use it.
     void watch();
 
    private:
@@ -65,13 +72,14 @@ class CaptureLoop {
     class BuiltinSourceReader;
     class MediaSourceReader;
 
-    enum class Outcome { Stopped, Lost, NeverOpened };
+    enum class Outcome { Stopped, Lost, NeverOpened, CamerasAppeared };
 
     std::unique_ptr<Source> open(const CaptureCandidate& candidate, std::string* error);
     // Runs one source until it fails or the agent stops.
     Outcome play(Source& source, std::string* reason);
     bool deliver(const std::uint8_t* bgrTopFirst);
     bool waitOrStop(double seconds);
+    bool followsCameras() const { return settings_.rediscover && settings_.fallback.has_value(); }
     double now() const;
 
     LoopSettings settings_;
@@ -83,8 +91,11 @@ class CaptureLoop {
     double nextWriteDue_ = 0;
 
     CRITICAL_SECTION guard_;
-    Source* current_ = nullptr;  // guarded: watch() may interrupt it
-    double lastProgress_ = 0;    // guarded
-    double patience_ = 0;        // guarded
+    Source* current_ = nullptr;               // guarded: watch() may interrupt it
+    double lastProgress_ = 0;                 // guarded
+    double patience_ = 0;                     // guarded
+    bool showingFallback_ = false;            // guarded
+    std::vector<CaptureCandidate> appeared_;  // guarded: cameras found meanwhile
+    double lastCameraLook_ = 0;               // watch()'s own
     std::array<std::uint8_t, captureFrameBytes> frame_{};
 };

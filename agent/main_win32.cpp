@@ -104,7 +104,8 @@ int runAgent(const AgentOptions& options) {
     } else {
         candidates = cameraCandidates();
         settings.rediscover = cameraCandidates;
-        candidates.push_back(builtinCandidate(*findBuiltinSource(defaultPatternName)));
+        settings.fallback = builtinCandidate(*findBuiltinSource(defaultPatternName));
+        candidates.push_back(*settings.fallback);
     }
 
     unsigned long error = 0;
