@@ -42,6 +42,23 @@ function(lumivis_icon_file program size variable)
   set(${variable} ${PROJECT_SOURCE_DIR}/scenes/${program}/icons/${size}.png PARENT_SCOPE)
 endfunction()
 
+# lumivis_has_icons(<program> <variable>): whether scenes/<program>/icons
+# holds every icon. A new program has none until scripts/screenshots.sh
+# photographs it, which needs it built: until then it builds without them.
+function(lumivis_has_icons program variable)
+  set(present TRUE)
+  foreach(size IN LISTS LUMIVIS_ICON_SIZES)
+    lumivis_icon_file(${program} ${size} png)
+    if(NOT EXISTS ${png})
+      set(present FALSE)
+    endif()
+  endforeach()
+  if(NOT EXISTS ${PROJECT_SOURCE_DIR}/scenes/${program}/icons/program.ico)
+    set(present FALSE)
+  endif()
+  set(${variable} ${present} PARENT_SCOPE)
+endfunction()
+
 # Writes the program's ProgramIdentity into its scene library, where the
 # program and every variant of it built from the same scene find it.
 function(lumivis_add_identity program)
@@ -57,7 +74,8 @@ function(lumivis_add_identity program)
   set(LUMIVIS_IDENTITY_ICON_ARRAYS "")
   # The executable carries its icon on Windows.
   set(LUMIVIS_IDENTITY_ICONS "{}")
-  if(NOT WIN32)
+  lumivis_has_icons(${program} has_icons)
+  if(NOT WIN32 AND has_icons)
     set(list "")
     foreach(size IN LISTS LUMIVIS_WINDOW_ICON_SIZES)
       lumivis_icon_file(${program} ${size} png)
@@ -84,10 +102,19 @@ function(lumivis_desktop_program program)
   lumivis_add_identity(${program})
   lumivis_read_about(${program} LUMIVIS_ABOUT)
   set(LUMIVIS_COMMAND ${LUMIVIS_COMMAND_PREFIX}${program})
+  lumivis_has_icons(${program} has_icons)
+  if(NOT has_icons)
+    message(WARNING "scenes/${program}/icons/ is incomplete, so ${program} has no icon: "
+                    "scripts/screenshots.sh makes the icons from its own picture")
+  endif()
 
   # Written on every platform, so that the Windows resource compiler can
   # check it from any build (tests/package).
-  set(LUMIVIS_RC_ICON ${PROJECT_SOURCE_DIR}/scenes/${program}/icons/program.ico)
+  set(LUMIVIS_RC_ICON_LINE "")
+  if(has_icons)
+    set(LUMIVIS_RC_ICON_LINE
+        "GLUT_ICON ICON \"${PROJECT_SOURCE_DIR}/scenes/${program}/icons/program.ico\"")
+  endif()
   set(LUMIVIS_RC_NAME ${program})
   string(REPLACE "\"" "\"\"" LUMIVIS_RC_DESCRIPTION "${LUMIVIS_ABOUT_NAME}")
   set(rc ${PROJECT_BINARY_DIR}/resources/${program}.rc)
@@ -106,9 +133,11 @@ function(lumivis_desktop_program program)
   set(desktop ${PROJECT_BINARY_DIR}/desktop/${LUMIVIS_COMMAND}.desktop)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/program.desktop.in ${desktop} @ONLY)
   install(FILES ${desktop} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  foreach(size IN LISTS LUMIVIS_ICON_SIZES)
-    lumivis_icon_file(${program} ${size} png)
-    install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
-            RENAME ${LUMIVIS_COMMAND}.png)
-  endforeach()
+  if(has_icons)
+    foreach(size IN LISTS LUMIVIS_ICON_SIZES)
+      lumivis_icon_file(${program} ${size} png)
+      install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+              RENAME ${LUMIVIS_COMMAND}.png)
+    endforeach()
+  endif()
 endfunction()
