@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Photographs every program of a build, each on its own screen of a private
 Xvfb fed by the capture agent's built-in picture, joins the pictures into
-one and makes each program's icons from its own (scripts/icons.sh).
-scripts/screenshots.sh builds the programs first."""
+one and makes each program's icons from its own (scripts/icons.sh). Given
+program names, makes only their icons. scripts/screenshots.sh builds the
+programs first."""
 
 import argparse
 import os
@@ -83,10 +84,13 @@ def main():
             photograph(os.path.join(build, program), program, env, shots[-1])
             subprocess.run([os.path.join(ROOT, "scripts", "icons.sh"), program, shots[-1]],
                            check=True)
-        os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
-        subprocess.run(["montage", *shots, "-tile", "3x", "-geometry", "320x240+4+4",
-                        "-background", "#202020", args.out], check=True)
-        print("wrote", args.out)
+        # The joined picture shows every program; remaking the icons of a
+        # few leaves it, and the other programs' icons, as they are.
+        if not args.programs:
+            os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
+            subprocess.run(["montage", *shots, "-tile", "3x", "-geometry", "320x240+4+4",
+                            "-background", "#202020", args.out], check=True)
+            print("wrote", args.out)
     finally:
         if agent is not None:
             xvfb.stop(agent)
