@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include "agent_options.h"
 #include "capture_file.h"
 
 namespace {
