@@ -73,19 +73,6 @@ bool planForSource(const std::string& source, CaptureCandidate* candidate, std::
     return true;
 }
 
-// One source of pictures, delivered as the capture frame's BGR pixels, top
-// row first.
-class CaptureLoop::Source {
-   public:
-    enum class Step { Picture, End, Failed };
-    virtual ~Source() = default;
-    // `due`: when to show it, in seconds from the start of the source or
-    // its last rewind; negative for at once.
-    virtual Step next(std::uint8_t* bgr, double* due, std::string* error) = 0;
-    virtual bool rewind() { return false; }
-    virtual void interrupt() {}
-};
-
 class CaptureLoop::BuiltinSourceReader : public Source {
    public:
     BuiltinSourceReader(BuiltinPicture picture, int fps) : picture_(picture), fps_(fps) {}

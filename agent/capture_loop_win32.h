@@ -56,7 +56,7 @@ class CaptureLoop {
     CaptureLoop(LoopSettings settings, AtomicFileWriter& writer, HANDLE stop);
     CaptureLoop(const CaptureLoop&) = delete;
     CaptureLoop& operator=(const CaptureLoop&) = delete;
-    ~CaptureLoop();
+    virtual ~CaptureLoop();
 
     // Returns the process exit status.
     int run(std::vector<CaptureCandidate> candidates);
@@ -67,14 +67,31 @@ class CaptureLoop {
     // That thread needs COM, as `rediscover` may use it.
     void watch();
 
+   protected:
+    // One source of pictures, delivered as the capture frame's BGR pixels,
+    // top row first.
+    class Source {
+       public:
+        enum class Step { Picture, End, Failed };
+        virtual ~Source() = default;
+        // `due`: when to show it, in seconds from the start of the source or
+        // its last rewind; negative for at once.
+        virtual Step next(std::uint8_t* bgr, double* due, std::string* error) = 0;
+        virtual bool rewind() { return false; }
+        // From another thread: makes a waiting next() return soon.
+        virtual void interrupt() {}
+    };
+
+    // Opens the candidate's source; null with a reason when it cannot.
+    // Tests put their own cameras here.
+    virtual std::unique_ptr<Source> open(const CaptureCandidate& candidate, std::string* error);
+
    private:
-    class Source;
     class BuiltinSourceReader;
     class MediaSourceReader;
 
     enum class Outcome { Stopped, Lost, NeverOpened, CamerasAppeared };
 
-    std::unique_ptr<Source> open(const CaptureCandidate& candidate, std::string* error);
     // Runs one source until it fails or the agent stops.
     Outcome play(Source& source, std::string* reason);
     bool deliver(const std::uint8_t* bgrTopFirst);
