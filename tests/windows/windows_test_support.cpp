@@ -131,9 +131,21 @@ int AgentProcess::exitStatus() const {
 std::string AgentProcess::standardOutput() const { return readText(logs_.file("out.txt")); }
 std::string AgentProcess::errorOutput() const { return readText(logs_.file("err.txt")); }
 
+// Shares deletion, as the visualisers do: a plain stream does not, and then
+// an agent replacing the file makes opening it fail now and then.
 Bytes readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    Bytes bytes;
+    std::uint8_t chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    CloseHandle(file);
+    return bytes;
 }
 
 void writeWholeFile(const std::string& path, const Bytes& bytes) {
