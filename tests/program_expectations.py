@@ -4,8 +4,8 @@ scenes/<program>/expectations.py: a class `Expectations` derived from
 a program with nothing special inherits. The trace test, the end-to-end
 tests and the screenshot script load it by the program's name."""
 
-import importlib.util
 import os
+import runpy
 import sys
 
 TESTS = os.path.dirname(os.path.abspath(__file__))
@@ -66,14 +66,24 @@ class ProgramExpectations:
         raise NotImplementedError
 
 
+def about(program):
+    """The keys of scenes/<program>/about.ini, which tells how the program
+    presents itself (Name, Comment, Space, ...)."""
+    keys = {}
+    with open(os.path.join(SCENES, program, "about.ini"), encoding="utf-8") as f:
+        for line in f:
+            if "=" in line and not line.startswith("#"):
+                key, value = line.rstrip("\n").split("=", 1)
+                keys[key] = value
+    return keys
+
+
 def load(program):
     """The expectations of `program`, from its scene folder."""
     path = os.path.join(SCENES, program, "expectations.py")
     if not os.path.exists(path):
         raise RuntimeError("%s has no test expectations: %s is missing" % (program, path))
-    spec = importlib.util.spec_from_file_location("expectations_" + program, path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    expectations = module.Expectations()
+    namespace = runpy.run_path(path, run_name="expectations_" + program)
+    expectations = namespace["Expectations"]()
     expectations.name = program
     return expectations

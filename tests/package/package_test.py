@@ -15,7 +15,9 @@ import sys
 sys.dont_write_bytecode = True
 TESTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 sys.path.insert(0, os.path.join(TESTS, "e2e"))
+sys.path.insert(0, TESTS)
 import e2e_test  # noqa: E402
+import program_expectations  # noqa: E402
 import xharness as xh  # noqa: E402
 from xharness import check  # noqa: E402
 
@@ -81,15 +83,6 @@ def build(package):
     print("%s: %d bytes" % (deb, os.path.getsize(deb)))
 
 
-def about_space(program):
-    """The space-bar line of scenes/<program>/about.ini, or None."""
-    with open(os.path.join(SOURCE_ROOT, "scenes", program, "about.ini"), encoding="utf-8") as f:
-        for line in f:
-            if line.startswith("Space="):
-                return line.rstrip("\n")[len("Space="):] or None
-    return None
-
-
 def unescape_man(source):
     return source.replace("\\-", "-")
 
@@ -117,7 +110,8 @@ def case_commands(package):
     for program in package.programs():
         text = helps[xh.COMMAND_PREFIX + program]
         spaces = re.findall(r"^  space +(.*)$", text, re.MULTILINE)
-        expected = [about_space(program)] if about_space(program) else []
+        space = program_expectations.about(program).get("Space")
+        expected = [space] if space else []
         check(spaces == expected,
               "%s --help says space %s, expected %s" % (program, spaces, expected))
 

@@ -3,26 +3,20 @@
 every program and lumigrab.exe beside a README.txt that names them all and
 their space-bar keys, with nothing left of its template.
 
-    zip_test.py WINDOWS_BUILD PROGRAMS_TXT SCENES_DIR"""
+    zip_test.py WINDOWS_BUILD PROGRAMS_TXT"""
 
 import glob
 import os
 import sys
 import zipfile
 
-
-def about(scenes, program):
-    keys = {}
-    with open(os.path.join(scenes, program, "about.ini"), encoding="utf-8") as f:
-        for line in f:
-            if "=" in line and not line.startswith("#"):
-                key, value = line.rstrip("\n").split("=", 1)
-                keys[key] = value
-    return keys
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import program_expectations  # noqa: E402
 
 
 def main():
-    build, programs_txt, scenes = sys.argv[1:4]
+    build, programs_txt = sys.argv[1:3]
     with open(programs_txt) as f:
         programs = f.read().split()
     zips = glob.glob(os.path.join(build, "lumivis-*-windows-x64.zip"))
@@ -41,7 +35,7 @@ def main():
     if "@LUMIVIS" in readme:
         failures.append("README.txt keeps a template placeholder")
     for program in programs:
-        keys = about(scenes, program)
+        keys = program_expectations.about(program)
         if program + ".exe" not in readme or keys["Comment"] not in readme:
             failures.append("README.txt does not list %s with its description" % program)
         if keys.get("Space") and "%s: %s" % (program, keys["Space"]) not in readme:
