@@ -59,22 +59,22 @@ function(lumivis_has_icons program variable)
   set(${variable} ${present} PARENT_SCOPE)
 endfunction()
 
-# Writes the program's ProgramIdentity into its scene library, where the
-# program and every variant of it built from the same scene find it.
-function(lumivis_add_identity program)
+# lumivis_add_identity(<program> <space_line> <has_icons>): writes the
+# program's ProgramIdentity into its scene library, where the program and
+# every variant of it built from the same scene find it. <space_line> is
+# what its space bar does, empty for nothing.
+function(lumivis_add_identity program space_line has_icons)
   set(LUMIVIS_IDENTITY_NAME ${program})
   set(LUMIVIS_IDENTITY_COMMAND ${LUMIVIS_COMMAND_PREFIX}${program})
-  lumivis_read_about(${program} about)
   set(LUMIVIS_IDENTITY_SPACE nullptr)
-  if(about_SPACE)
-    string(REPLACE "\\" "\\\\" space "${about_SPACE}")
+  if(NOT "${space_line}" STREQUAL "")
+    string(REPLACE "\\" "\\\\" space "${space_line}")
     string(REPLACE "\"" "\\\"" space "${space}")
     set(LUMIVIS_IDENTITY_SPACE "\"${space}\"")
   endif()
   set(LUMIVIS_IDENTITY_ICON_ARRAYS "")
   # The executable carries its icon on Windows.
   set(LUMIVIS_IDENTITY_ICONS "{}")
-  lumivis_has_icons(${program} has_icons)
   if(NOT WIN32 AND has_icons)
     set(list "")
     foreach(size IN LISTS LUMIVIS_WINDOW_ICON_SIZES)
@@ -99,10 +99,10 @@ endfunction()
 # lumivis_desktop_program(<program>): everything above for one program made
 # by add_visualiser.
 function(lumivis_desktop_program program)
-  lumivis_add_identity(${program})
   lumivis_read_about(${program} LUMIVIS_ABOUT)
-  set(LUMIVIS_COMMAND ${LUMIVIS_COMMAND_PREFIX}${program})
   lumivis_has_icons(${program} has_icons)
+  lumivis_add_identity(${program} "${LUMIVIS_ABOUT_SPACE}" ${has_icons})
+  set(LUMIVIS_COMMAND ${LUMIVIS_COMMAND_PREFIX}${program})
   if(NOT has_icons)
     message(WARNING "scenes/${program}/icons/ is incomplete, so ${program} has no icon: "
                     "scripts/screenshots.sh makes the icons from its own picture")
