@@ -1,9 +1,12 @@
 #include "agent_options.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "builtin_pictures.h"
+#include "capture_agent.h"
 #include "capture_file.h"
 
 namespace {
@@ -153,4 +156,13 @@ std::string agentUsage(const std::string& program) {
             "  4  no usable folder for the capture file\n" +
             help.extraStatuses;
     return text;
+}
+
+int finishOutput(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: cannot write the output: %s\n", captureAgentCommand,
+                     std::strerror(errno));
+        return exitFailed;
+    }
+    return status;
 }

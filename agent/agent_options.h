@@ -34,6 +34,9 @@ enum ExitStatus {
 
 // A bare-started agent stops after this long without a reader.
 constexpr int idleStopSeconds = 10;
+// A bare-started agent keeps a lost camera's last picture this long, in
+// case it is back, before the built-in picture takes over.
+constexpr int keepLostPictureSeconds = 3;
 
 constexpr int minimumFps = 1;
 constexpr int maximumFps = 120;
@@ -45,6 +48,12 @@ OptionsResult parseAgentOptions(const std::vector<std::string>& args);
 
 // The --help text, naming `program` and the built-in sources.
 std::string agentUsage(const std::string& program);
+
+// Ends printing to standard output: `status` when everything reached it,
+// else exitFailed with a message. Standard output may be a full disk or a
+// closed pipe, and saying nothing then would report success for output
+// nobody got.
+int finishOutput(int status);
 
 // The parts of --help that differ between the Linux and the Windows agent.
 struct SystemHelp {

@@ -77,7 +77,10 @@ AgentPresence::StopOutcome AgentPresence::stopOther(unsigned long* processId,
     *processId = process;
     HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
     if (!PostMessageA(other, WM_CLOSE, 0, 0)) {
+        // The caller reports the reason.
+        const DWORD error = GetLastError();
         if (handle != nullptr) CloseHandle(handle);
+        SetLastError(error);
         return StopOutcome::Refused;
     }
     if (handle != nullptr) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "agent_options.h"
 #include "camera_choice.h"
 #include "capture_agent.h"
 #include "frame_pack.h"
@@ -14,8 +15,6 @@ constexpr double retrySeconds = 1;
 // How often a bare start that shows its fallback looks for cameras; listing
 // them takes Media Foundation a moment, so not every second.
 constexpr double cameraLookSeconds = 2;
-// How long a lost camera's last picture stays, in case it is back.
-constexpr double keepLostPictureSeconds = 3;
 constexpr double explicitOpenSeconds = 10;
 constexpr double openSeconds = 5;
 // A very short file would otherwise loop as fast as it can be decoded.

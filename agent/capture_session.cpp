@@ -20,9 +20,7 @@ constexpr guint openSeconds = 5;
 constexpr gint64 shortestLoopMicros = 250 * 1000;
 // How often a source that cannot seek back is started afresh instead.
 constexpr gint64 restartMicros = 1000 * 1000;
-// How long a bare-started agent keeps a lost camera's last picture before
-// the built-in picture takes over.
-constexpr gint64 fallbackMicros = 3 * 1000 * 1000;
+constexpr gint64 fallbackMicros = gint64(keepLostPictureSeconds) * 1000 * 1000;
 constexpr gint64 idleStopMicros = gint64(idleStopSeconds) * 1000 * 1000;
 // Frames of a file closer together than this are taken as badly stamped.
 constexpr guint64 closestFileFrameNanos = GST_SECOND / maximumFps;

@@ -47,16 +47,6 @@ void complain(const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", captureAgentCommand, message.c_str());
 }
 
-// Standard output may be a full disk or a closed pipe: saying nothing then
-// would report success for output nobody got.
-int finishOutput(int status) {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        complain(std::string("cannot write the output: ") + std::strerror(errno));
-        return exitFailed;
-    }
-    return status;
-}
-
 // Why captureDirectory() refused the folder it would use.
 std::string folderProblem() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -146,8 +136,7 @@ int reportAlreadyRunning(const AgentOptions& options, long pid) {
 bool resolveSource(const std::string& source, int fps, CaptureCandidate* candidate, bool* camera,
                    std::string* reason) {
     *camera = false;
-    bool builtin = false;
-    for (const BuiltinSource& entry : builtinSources()) builtin |= source == entry.name;
+    const bool builtin = findBuiltinSource(source) != nullptr;
     struct stat info;
     const bool path = source.find('/') != std::string::npos ||
                       (!isCameraNumber(source) && stat(source.c_str(), &info) == 0);

@@ -28,7 +28,7 @@ int listCameras() {
     std::vector<CameraEntry> entries;
     for (const MediaCamera& camera : findMediaCameras()) entries.push_back({camera.name, ""});
     std::fputs(cameraListing(entries, captureAgentCommand).c_str(), stdout);
-    return exitDone;
+    return finishOutput(exitDone);
 }
 
 int stopRunningAgent() {
@@ -47,7 +47,7 @@ int stopRunningAgent() {
                          captureAgentCommand, pid, stopWaitMilliseconds / 1000);
             return exitFailed;
     }
-    return exitDone;
+    return finishOutput(exitDone);
 }
 
 std::vector<CaptureCandidate> cameraCandidates() {
@@ -134,11 +134,11 @@ int main(int argc, char** argv) {
     const AgentOptions& options = parsed.options;
     if (options.action == AgentOptions::Action::Help) {
         std::fputs(agentUsage(captureAgentCommand).c_str(), stdout);
-        return exitDone;
+        return finishOutput(exitDone);
     }
     if (options.action == AgentOptions::Action::Version) {
         std::printf("%s %s\n", captureAgentCommand, LUMIGRAB_VERSION);
-        return exitDone;
+        return finishOutput(exitDone);
     }
     if (!options.pipeline.empty()) {
         return badOptions(
